@@ -1,0 +1,16 @@
+# The vendor's endpoints, fixed at build time. The defaults lie under the reserved
+# orvalis.example domain; ORVALIS_FORNECEDOR can replace them at run time.
+set(ORVALIS_URL_NOTAS "http://novidades.orvalis.example" CACHE STRING "Release-notes site (plain http)")
+set(ORVALIS_URL_ARQUIVOS "https://arquivos.orvalis.example" CACHE STRING "Files host (https)")
+set(ORVALIS_URL_SITE "https://www.orvalis.example" CACHE STRING "Main site (https)")
+set(ORVALIS_URL_SITE_HTTP "http://www.orvalis.example" CACHE STRING "Main site (http)")
+set(ORVALIS_FTP_HOST "ftp.orvalis.example" CACHE STRING "FTP host")
+set(ORVALIS_FTP_PORTA "21" CACHE STRING "FTP port")
+set(ORVALIS_FTP_USUARIO_ARQUIVOS "atualizacao@arquivos.orvalis.example" CACHE STRING "Release account, files-host form")
+set(ORVALIS_FTP_USUARIO_SITE "atualizacao@orvalis.example" CACHE STRING "Release account, main-domain form")
+set(ORVALIS_EMAIL_HOST "mail.orvalis.example" CACHE STRING "Mail host")
+set(ORVALIS_SMTP_PORTA "465" CACHE STRING "SMTP port (implicit TLS)")
+set(ORVALIS_POP3_PORTA "110" CACHE STRING "POP3 port")
+set(ORVALIS_EMAIL_CONTA "atualizador@orvalis.example" CACHE STRING "The updater's mailbox")
+set(ORVALIS_EMAIL_SUPORTE "suporte@orvalis.example" CACHE STRING "The support mailbox")
+configure_file(${CMAKE_SOURCE_DIR}/net/EndpointsConfig.h.in ${CMAKE_BINARY_DIR}/generated/net/EndpointsConfig.h @ONLY)
