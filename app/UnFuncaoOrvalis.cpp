@@ -1,0 +1,75 @@
+#include "app/UnFuncaoOrvalis.h"
+
+#include "app/ArquivoIni.h"
+#include "platform/Ansi.h"
+#include "platform/Platform.h"
+
+namespace orvalis {
+
+namespace {
+
+const QString kTituloAviso = QStringLiteral("Aviso do Sistema");
+
+// The folder part of a path, without its final "\".
+QString PastaDoArquivo(const QString& caminho) {
+    const int barra = caminho.lastIndexOf(QLatin1Char('\\'));
+    if (barra < 0) return QString();
+    // A drive root keeps its "\".
+    if (barra == 2 && caminho.size() > 1 && caminho[1] == QLatin1Char(':')) {
+        return caminho.left(3);
+    }
+    return caminho.left(barra);
+}
+
+// The path up to and including its last "\".
+QString AteUltimaBarra(const QString& caminho) {
+    return caminho.left(caminho.lastIndexOf(QLatin1Char('\\')) + 1);
+}
+
+}  // namespace
+
+QString BuscarPastaDados(Platform& plataforma) {
+    const QString pastaAtualizador = PastaDoArquivo(plataforma.ExecutablePath());
+    const QString nomeIni =
+        plataforma.FileExists(pastaAtualizador + QStringLiteral("\\orvalisempresa4.exe"))
+            ? QStringLiteral("orvalisempresa4.ini")
+            : QStringLiteral("orvalisempresa.ini");
+    const QString caminhoIni = pastaAtualizador + QLatin1Char('\\') + nomeIni;
+
+    QString pastaDados;
+    if (plataforma.FileExists(caminhoIni)) {
+        const QString arquivoBanco =
+            ArquivoIni(plataforma, caminhoIni)
+                .LerTexto(QStringLiteral("IniServidor"), QStringLiteral("nomearquivo"), QString());
+        if (!plataforma.FileExists(arquivoBanco)) {
+            plataforma.MessageBox(QStringLiteral("Não foi encontrado o arquivo de inicialização "
+                                                 "dentro da pasta orvalis Empresa"),
+                                  kTituloAviso, MessageIcon::Error);
+            plataforma.RequestTerminate();
+        }
+        pastaDados = AteUltimaBarra(arquivoBanco);
+    } else {
+        pastaDados = AteUltimaBarra(pastaAtualizador) + QStringLiteral("Dados\\");
+        if (!plataforma.DirectoryExists(pastaDados)) {
+            plataforma.MessageBox(QStringLiteral("Não foi encontrado a pasta Dados no servidor"),
+                                  kTituloAviso, MessageIcon::Error);
+            plataforma.RequestTerminate();
+        }
+    }
+    return pastaDados;
+}
+
+void GravarConectado(Platform& plataforma, const QString& texto) {
+    bool gravou = plataforma.DirectoryExists(BuscarPastaDados(plataforma));
+    if (gravou) {
+        // Resolved again, as the marker's own path; its messages show again if any.
+        const QString arquivo = BuscarPastaDados(plataforma) + QStringLiteral("Conectado.txt");
+        gravou = plataforma.WriteFile(arquivo, ToAnsi(texto + QStringLiteral("\r\n")));
+    }
+    if (!gravou) {
+        plataforma.MessageBox(QStringLiteral("Não foi possível acessar a pasta Dados no Servidor."),
+                              kTituloAviso, MessageIcon::Error);
+    }
+}
+
+}  // namespace orvalis

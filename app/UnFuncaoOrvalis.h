@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QString>
+
+namespace orvalis {
+
+class Platform;
+
+// Stateless helpers of the updater. Each takes the platform it works through.
+
+// --- installation folders ---
+// The server's data folder, ending with "\": the folder of the database file named
+// by [IniServidor] nomearquivo of the connection INI beside the updater, or the
+// folder Dados beside the updater's folder when there is no such INI. A missing
+// database file or Dados folder is shown in a message box and the program ends at
+// its next return to the event loop; the result is returned all the same.
+QString BuscarPastaDados(Platform& plataforma);
+// Replaces the content of Conectado.txt in the data folder with `texto` and a
+// carriage return and line feed, in the ANSI code page. A failure is shown in a
+// message box, never raised.
+void GravarConectado(Platform& plataforma, const QString& texto);
+
+// --- vendor web endpoints ---
+// The first of the vendor's base URLs that answers: the files host over https, else
+// the main site over https, else (without a probe) the main site over http.
+QString BuscarSiteAtivo();
+// True when a GET of the https URL completes with a 2xx status; every failure is false.
+bool TestarUrl(const QString& url);
+// Downloads `url` into the file `destino`. True when a 2xx body arrived whole; the
+// destination is then replaced. Every network failure is false and leaves an
+// existing destination untouched. A destination that cannot be created raises
+// ErroOrvalis.
+bool BaixarArquivoHttp(Platform& plataforma, const QString& url, const QString& destino);
+
+// --- vendor applications ---
+// True when the file-name part of `caminho` (after the last "\" or ":") is one of
+// the vendor executables the updater manages, compared letter for letter.
+bool AplicativoAtualizavel(const QString& caminho);
+// Deletes the lock file of `aplicativo` beside the database: `caminhoBanco` +
+// the application's base name + ".lock". Nothing is logged.
+void ApagarArquivoLock(Platform& plataforma, const QString& aplicativo,
+                       const QString& caminhoBanco);
+
+}  // namespace orvalis

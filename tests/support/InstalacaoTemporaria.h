@@ -1,0 +1,49 @@
+#pragma once
+
+#include "tests/support/PlataformaTeste.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <memory>
+
+namespace orvalis::teste {
+
+// A server installation and a workstation in a temporary folder, with the drives
+// mapped: C: holds "C:\orvalis Empresa" (master folder Atualizador, Dados) and D: the
+// workstation folder "D:\orvalis Estacao". Its platform reports the updater as running
+// from the master folder. Everything is removed when the object goes.
+class InstalacaoTemporaria {
+  public:
+    static inline const QString kRaizServidor = QStringLiteral("C:\\orvalis Empresa");
+    static inline const QString kPastaMestre = QStringLiteral("C:\\orvalis Empresa\\Atualizador");
+    static inline const QString kPastaDados = QStringLiteral("C:\\orvalis Empresa\\Dados");
+    static inline const QString kPastaBackup = QStringLiteral("C:\\orvalis Empresa\\Backup");
+    static inline const QString kPastaEstacao = QStringLiteral("D:\\orvalis Estacao");
+
+    InstalacaoTemporaria();
+    ~InstalacaoTemporaria();
+
+    PlataformaTeste& plataforma() { return *plataforma_; }
+    // The drive mapping, in ORVALIS_UNIDADES syntax.
+    QString unidades() const;
+    // The native path of a Windows path on C: or D:, taken as written (no letter-case
+    // resolution): what a test checks the program against.
+    QString Nativo(const QString& caminhoWindows) const;
+
+    void CriarPasta(const QString& caminhoWindows) const;
+    void Escrever(const QString& caminhoWindows, const QByteArray& conteudo) const;
+    QByteArray Ler(const QString& caminhoWindows) const;
+    bool Existe(const QString& caminhoWindows) const;
+    void Apagar(const QString& caminhoWindows) const;
+    // The names in a folder, sorted; empty when it does not exist.
+    QStringList Listar(const QString& caminhoWindows) const;
+
+  private:
+    QTemporaryDir raiz_;
+    std::unique_ptr<PlataformaTeste> plataforma_;
+};
+
+}  // namespace orvalis::teste
