@@ -4,32 +4,44 @@
 #include "platform/Ansi.h"
 #include "platform/Platform.h"
 
+#include <algorithm>
+
 namespace orvalis {
 
 namespace {
 
 const QString kTituloAviso = QStringLiteral("Aviso do Sistema");
 
-// The folder part of a path, without its final "\".
-QString PastaDoArquivo(const QString& caminho) {
-    const int barra = caminho.lastIndexOf(QLatin1Char('\\'));
-    if (barra < 0) return QString();
-    // A drive root keeps its "\".
-    if (barra == 2 && caminho.size() > 1 && caminho[1] == QLatin1Char(':')) {
-        return caminho.left(3);
-    }
-    return caminho.left(barra);
-}
-
 // The path up to and including its last "\".
 QString AteUltimaBarra(const QString& caminho) {
     return caminho.left(caminho.lastIndexOf(QLatin1Char('\\')) + 1);
 }
 
+qsizetype UltimoDelimitador(const QString& caminho) {
+    return std::max(caminho.lastIndexOf(QLatin1Char('\\')), caminho.lastIndexOf(QLatin1Char(':')));
+}
+
 }  // namespace
 
+QString ExtrairPastaArquivo(const QString& caminho) {
+    qsizetype fim = UltimoDelimitador(caminho) + 1;  // characters kept
+    if (fim > 1 && caminho[fim - 1] == QLatin1Char('\\') && caminho[fim - 2] != QLatin1Char('\\') &&
+        caminho[fim - 2] != QLatin1Char(':')) {
+        --fim;
+    }
+    return caminho.left(fim);
+}
+
+QString ExtrairCaminhoArquivo(const QString& caminho) {
+    return caminho.left(UltimoDelimitador(caminho) + 1);
+}
+
+QString PastaAtualizador(Platform& plataforma) {
+    return ExtrairPastaArquivo(plataforma.ExecutablePath());
+}
+
 QString BuscarPastaDados(Platform& plataforma) {
-    const QString pastaAtualizador = PastaDoArquivo(plataforma.ExecutablePath());
+    const QString pastaAtualizador = PastaAtualizador(plataforma);
     const QString nomeIni =
         plataforma.FileExists(pastaAtualizador + QStringLiteral("\\orvalisempresa4.exe"))
             ? QStringLiteral("orvalisempresa4.ini")

@@ -8,6 +8,17 @@ class Platform;
 
 // Stateless helpers of the updater. Each takes the platform it works through.
 
+// --- paths ---
+// The folder part of a path (ExtractFileDir): up to, not including, its last "\";
+// that "\" stays when a "\" or ":" stands before it (the folder part of C:\X.FDB is
+// C:\); a ":" after the last "\" ends the folder part, the ":" included. Empty when
+// the path has neither.
+QString ExtrairPastaArquivo(const QString& caminho);
+// The path up to and including its last "\" or ":" (ExtractFilePath).
+QString ExtrairCaminhoArquivo(const QString& caminho);
+// The folder of the updater's own executable, without a final "\".
+QString PastaAtualizador(Platform& plataforma);
+
 // --- installation folders ---
 // The server's data folder, ending with "\": the folder of the database file named
 // by [IniServidor] nomearquivo of the connection INI beside the updater, or the

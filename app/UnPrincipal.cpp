@@ -1,6 +1,10 @@
 #include "app/UnPrincipal.h"
 
 #include "app/RotuloClicavel.h"
+#include "database/ConexaoBanco.h"
+#include "database/ConsultaSql.h"
+#include "database/ExecutorSql.h"
+#include "database/TransacaoBanco.h"
 #include "net/Endpoints.h"
 #include "platform/Platform.h"
 
@@ -76,6 +80,10 @@ TfrmPrincipal::TfrmPrincipal(Platform& plataforma, QWidget* parent)
                           Qt::MSWindowsFixedSizeDialogHint),
       plataforma_(plataforma),
       executor_(plataforma, QStringLiteral("orvalisAtualizador")) {
+    IBDatabase1 = std::make_unique<ConexaoBanco>(plataforma_);
+    IBTransaction1 = std::make_unique<TransacaoBanco>(*IBDatabase1);
+    IBSQL1 = std::make_unique<ExecutorSql>(*IBDatabase1, *IBTransaction1);
+    qrAux = std::make_unique<ConsultaSql>(*IBDatabase1, *IBTransaction1);
     setObjectName(QStringLiteral("frmPrincipal"));
     setWindowTitle(QStringLiteral("orvalis Atualizador - Versão 2.8"));
     setFont(Fonte(11));

@@ -130,3 +130,32 @@ TEST_F(PastaDados, AMarkerThatCannotBeWrittenIsShownNotRaised) {
 
 }  // namespace
 }  // namespace orvalis
+
+namespace orvalis {
+namespace {
+
+TEST(PartesDoCaminho, FolderPartKeepsADriveRootAndStopsAtAColon) {
+    struct Caso {
+        QString caminho, pasta, caminhoComBarra;
+    };
+    const Caso casos[] = {
+        {"C:\\orvalis Empresa\\Dados\\Rivelobase.fdb", "C:\\orvalis Empresa\\Dados",
+         "C:\\orvalis Empresa\\Dados\\"},
+        {"C:\\X.FDB", "C:\\", "C:\\"},
+        {"servidor:C:\\Dados\\x.fdb", "servidor:C:\\Dados", "servidor:C:\\Dados\\"},
+        {"servidor:x.fdb", "servidor:", "servidor:"},
+        {"\\\\servidor\\dados\\x.fdb", "\\\\servidor\\dados", "\\\\servidor\\dados\\"},
+        {"\\\\x.fdb", "\\\\", "\\\\"},
+        {"Dados\\x.fdb", "Dados", "Dados\\"},
+        {"x.fdb", "", ""},
+        {"", "", ""},
+    };
+    for (const Caso& caso : casos) {
+        SCOPED_TRACE(caso.caminho.toStdString());
+        EXPECT_EQ(ExtrairPastaArquivo(caso.caminho), caso.pasta);
+        EXPECT_EQ(ExtrairCaminhoArquivo(caso.caminho), caso.caminhoComBarra);
+    }
+}
+
+}  // namespace
+}  // namespace orvalis
