@@ -203,6 +203,8 @@ void TfrmPrincipal::CriarPaginaServidor() {
     btOk->hide();
     btAbortar->hide();
 
+    // Every further run of the update; the run itself goes through the executor.
+    connect(btRefresh, &QPushButton::clicked, this, [this] { btRefreshClick(); });
     connect(btOk, &QPushButton::clicked, this,
             [this] { executor_.Executar([this] { btOkClick(); }); });
     connect(btAbortar, &QPushButton::clicked, this,
@@ -213,6 +215,8 @@ void TfrmPrincipal::CriarTimers() {
     TimerAtualizarSistema = NovoTimer(this, "TimerAtualizarSistema", 6000);
     timerAtualizaMaqLocal = NovoTimer(this, "timerAtualizaMaqLocal", 2000);
     tmSairAplicativo = NovoTimer(this, "tmSairAplicativo", 1000);
+    connect(TimerAtualizarSistema, &QTimer::timeout, this,
+            [this] { TimerAtualizarSistemaTimer(); });
     connect(tmSairAplicativo, &QTimer::timeout, this,
             [this] { executor_.Executar([this] { tmSairAplicativoTimer(); }); });
 }

@@ -68,6 +68,9 @@ class TfrmPrincipal : public QWidget {
     bool itDownloadAplicativo = false;
     bool itbancoAtualizado = false;
     bool itRestaurarBackupPrograma = false;
+    // Set by the phase-5 frame on entry: from then on a run that does not reach its
+    // successful end restores the database.
+    bool itFase5Iniciada = false;
 
     // --- service objects ---
     // The Firebird connection, its transaction, the statement executor and the query.
@@ -149,6 +152,12 @@ class TfrmPrincipal : public QWidget {
 
     // --- the server update ---
     void AtualizarSistema();
+    // The phases of one run in their order and conditions, undoing the database and
+    // the executables when a failure comes after phase 5 has begun.
+    void ExecutarFases();
+    // Closes the connection and puts the database back from the run's backup, as after
+    // a failed package statement; leaves itbancoAtualizado false.
+    void RestaurarBancoDaExecucao();
     void LimparPastaTmp();
     void Fase1Verificacoes();
     void VerificarScriptRodado();
