@@ -48,7 +48,7 @@ struct DirEntry {
 // A file opened for writing. Every call returns false on failure and sets the
 // owning platform's last error. Close() is implied by destruction (its result lost).
 class WritableFile {
-public:
+  public:
     virtual ~WritableFile() = default;
     virtual bool Append(const char* data, size_t size) = 0;
     // Flushes written data to the disk.
@@ -58,7 +58,7 @@ public:
 
 // A file opened for reading from its start.
 class SequentialFile {
-public:
+  public:
     virtual ~SequentialFile() = default;
     // Reads up to `size` bytes; returns the count (0 at the end) or -1 on failure,
     // with the owning platform's last error set.
@@ -79,7 +79,7 @@ enum class CreateMode {
 // error to a Windows code (see winerror). They never throw. Calls on one object are
 // made from one thread.
 class Platform {
-public:
+  public:
     virtual ~Platform() = default;
 
     // The process-wide platform of this machine, created on first use.
@@ -122,8 +122,7 @@ public:
     // Creates the file or empties an existing one, then writes `contents`.
     virtual bool WriteFile(const QString& path, const QByteArray& contents) = 0;
     // Returns null on failure.
-    virtual std::unique_ptr<WritableFile> NewWritableFile(const QString& path,
-                                                          CreateMode mode) = 0;
+    virtual std::unique_ptr<WritableFile> NewWritableFile(const QString& path, CreateMode mode) = 0;
     virtual std::unique_ptr<SequentialFile> NewSequentialFile(const QString& path) = 0;
 
     virtual uint32_t LastError() = 0;
