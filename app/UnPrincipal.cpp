@@ -5,6 +5,7 @@
 #include "database/ConsultaSql.h"
 #include "database/ExecutorSql.h"
 #include "database/TransacaoBanco.h"
+#include "net/ClienteFtp.h"
 #include "net/Endpoints.h"
 #include "platform/Platform.h"
 
@@ -84,6 +85,7 @@ TfrmPrincipal::TfrmPrincipal(Platform& plataforma, QWidget* parent)
     IBTransaction1 = std::make_unique<TransacaoBanco>(*IBDatabase1);
     IBSQL1 = std::make_unique<ExecutorSql>(*IBDatabase1, *IBTransaction1);
     qrAux = std::make_unique<ConsultaSql>(*IBDatabase1, *IBTransaction1);
+    IdFTP1 = std::make_unique<ClienteFtp>();
     setObjectName(QStringLiteral("frmPrincipal"));
     setWindowTitle(QStringLiteral("orvalis Atualizador - Versão 2.8"));
     setFont(Fonte(11));

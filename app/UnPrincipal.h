@@ -20,6 +20,7 @@ class QTimer;
 
 namespace orvalis {
 
+class ClienteFtp;
 class ConexaoBanco;
 class ConsultaSql;
 class ExecutorSql;
@@ -78,6 +79,8 @@ class TfrmPrincipal : public QWidget {
     std::unique_ptr<TransacaoBanco> IBTransaction1;
     std::unique_ptr<ExecutorSql> IBSQL1;
     std::unique_ptr<ConsultaSql> qrAux;
+    // The FTP client of the release discovery.
+    std::unique_ptr<ClienteFtp> IdFTP1;
 
     // Two scratch lists of text lines, never shown.
     QStringList memoSql;
