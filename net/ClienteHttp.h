@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QString>
+
+#include <chrono>
+#include <cstddef>
+#include <functional>
+
+namespace orvalis {
+
+// One GET with the vendor's request profile, over its own connection (IPv4), which
+// ends with the call. Nothing is kept between calls: each call has its own client and
+// its own TLS settings.
+//
+// On the wire: "GET <path and query> HTTP/1.1", then exactly the headers
+// Content-Encoding: utf-8, Content-Type: application/json, Host (":port" only when the
+// port is not the scheme's default), Accept: text/javascript and User-Agent, in this
+// order, and the blank line. Redirects are not followed. An https URL (port 443 unless
+// given) goes over TLS with the host name sent (SNI), and the server's certificate
+// and host name are verified against OpenSSL's default trust store (SSL_CERT_FILE,
+// SSL_CERT_DIR); any other URL (port 80 unless given) goes in plain text.
+class ClienteHttp {
+  public:
+    struct Limites {
+        // The TCP connection and the TLS handshake together.
+        std::chrono::milliseconds conexao{30000};
+        // The longest wait for the next byte (or for room to send one).
+        std::chrono::milliseconds inatividade{60000};
+    };
+
+    // Receives one piece of a 2xx body, in order; returns false to stop the transfer.
+    // It must not throw.
+    using Receptor = std::function<bool(const char* dados, size_t tamanho)>;
+
+    ClienteHttp();
+    explicit ClienteHttp(Limites limites);
+
+    // GETs `url` and hands a 2xx body, with any chunked transfer coding undone, to
+    // `corpo`. True only when the status was 2xx and the whole body arrived (all of its
+    // Content-Length, the last chunk, or the end of a body that ends with the
+    // connection) and `corpo` took every piece. Everything else is false and never
+    // raised: a status outside 2xx (its body is read and dropped), a URL that cannot be
+    // parsed, a host that cannot be resolved, a refused or timed-out connection, a
+    // certificate or host name that cannot be verified, a broken or malformed response,
+    // `corpo` returning false. Erro() then says why.
+    bool Obter(const QString& url, const Receptor& corpo);
+
+    // The status of the last response; 0 when none arrived.
+    int Status() const { return status_; }
+    // Why the last Obter returned false; empty after a success.
+    const QString& Erro() const { return erro_; }
+
+  private:
+    Limites limites_;
+    int status_ = 0;
+    QString erro_;
+};
+
+}  // namespace orvalis

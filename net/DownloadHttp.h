@@ -1,0 +1,23 @@
+#pragma once
+
+#include "net/ClienteHttp.h"
+
+#include <QString>
+
+namespace orvalis {
+
+class Platform;
+
+// BaixarArquivoHttp with the given limits. Before any traffic it creates a new
+// temporary file beside `destino` (in its folder, under a name that never ends in
+// ".part"); when that cannot be done, ErroOrvalis is raised naming `destino` and the
+// system's reason. The body then goes into the temporary file, which replaces
+// `destino` (ReplaceFile) only when a 2xx status and the whole body have arrived:
+// true. Every other outcome is false: the temporary file is deleted and an existing
+// `destino` is left as it was. A replacement refused by the file system (a
+// destination in use, a folder of that name) raises ErroOrvalis like a destination
+// that cannot be created. The public BaixarArquivoHttp is this with the default limits.
+bool BaixarArquivoHttp(Platform& plataforma, const QString& url, const QString& destino,
+                       const ClienteHttp::Limites& limites);
+
+}  // namespace orvalis
