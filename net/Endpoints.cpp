@@ -75,13 +75,25 @@ Endpoints Endpoints::Carregar(const QString& arquivoIni) {
     return e;
 }
 
-const Endpoints& Endpoints::Atuais() {
-    static const Endpoints atuais = [] {
+namespace {
+
+Endpoints& EmVigor() {
+    static Endpoints atuais = [] {
         const char* arquivo = std::getenv("ORVALIS_FORNECEDOR");
-        if (arquivo == nullptr || *arquivo == '\0') return Constantes();
-        return Carregar(QString::fromLocal8Bit(arquivo));
+        if (arquivo == nullptr || *arquivo == '\0') return Endpoints::Constantes();
+        return Endpoints::Carregar(QString::fromLocal8Bit(arquivo));
     }();
     return atuais;
+}
+
+}  // namespace
+
+const Endpoints& Endpoints::Atuais() {
+    return EmVigor();
+}
+
+void Endpoints::Substituir(const Endpoints& novos) {
+    EmVigor() = novos;
 }
 
 }  // namespace orvalis

@@ -31,6 +31,9 @@ struct Endpoints {
     static Endpoints Carregar(const QString& arquivoIni);
     // This process's endpoints, loaded once on first use.
     static const Endpoints& Atuais();
+    // Replaces this process's endpoints from here on (a test pointing the whole program
+    // at its local servers). References from Atuais() see the new values.
+    static void Substituir(const Endpoints& novos);
 };
 
 }  // namespace orvalis
