@@ -6,8 +6,6 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
-#include <algorithm>
-
 namespace orvalis {
 
 namespace {

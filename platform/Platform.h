@@ -110,7 +110,8 @@ class Platform {
     virtual bool CreateDirectory(const QString& path) = 0;
     // Removes an empty folder.
     virtual bool RemoveDirectory(const QString& path) = 0;
-    // True for an existing file (not a folder).
+    // True for an existing file (not a folder). The existence tests leave the last
+    // error as it was.
     virtual bool FileExists(const QString& path) = 0;
     virtual bool DirectoryExists(const QString& path) = 0;
     // FindFirstFile/FindNextFile over `pattern`: a folder, "\" and a name with the
@@ -127,7 +128,8 @@ class Platform {
 
     virtual uint32_t LastError() = 0;
     virtual void SetLastError(uint32_t code) = 0;
-    // The text a Portuguese Windows shows for `code` (FormatMessage); empty when unknown.
+    // The text a Portuguese Windows shows for `code` (FormatMessage, without its closing
+    // line break); empty when unknown.
     virtual QString SystemErrorMessage(uint32_t code) = 0;
 
     // --- process and user interface ---
