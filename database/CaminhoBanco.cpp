@@ -1,23 +1,11 @@
 #include "database/CaminhoBanco.h"
 
-#include <algorithm>
+#include "app/UnFuncaoOrvalis.h"
 
 namespace orvalis {
 
-QString PastaDoCaminho(const QString& caminho) {
-    const qsizetype ultimo =
-        std::max(caminho.lastIndexOf(QLatin1Char('\\')), caminho.lastIndexOf(QLatin1Char(':')));
-    if (ultimo < 0) return QString();
-    qsizetype fim = ultimo + 1;
-    if (caminho[ultimo] == QLatin1Char('\\') && ultimo > 0 &&
-        caminho[ultimo - 1] != QLatin1Char('\\') && caminho[ultimo - 1] != QLatin1Char(':')) {
-        fim = ultimo;
-    }
-    return caminho.left(fim);
-}
-
 QString ArquivoNaPastaDe(const QString& caminho, const QString& nome) {
-    return PastaDoCaminho(caminho) + QLatin1Char('\\') + nome;
+    return ExtrairPastaArquivo(caminho) + QLatin1Char('\\') + nome;
 }
 
 void SepararServidor(const QString& banco, QString* servidor, QString* caminho) {

@@ -10,13 +10,7 @@ namespace orvalis {
 inline const QString kNomeArquivoRetido = QStringLiteral("OLD_RIVELOBASE.FDB");
 inline const QString kNomeArquivoVivo = QStringLiteral("RIVELOBASE.FDB");
 
-// The folder part of a path: up to, not including, its last "\"; that "\" is kept when
-// the character before it is "\" or ":" (C:\X.FDB gives C:\), and when a ":" stands
-// after the last "\" the part runs up to and including that ":". A path with neither
-// gives the empty text.
-QString PastaDoCaminho(const QString& caminho);
-
-// The folder part of `caminho` + "\" + `nome`.
+// The folder part of `caminho` (ExtrairPastaArquivo) + "\" + `nome`.
 QString ArquivoNaPastaDe(const QString& caminho, const QString& nome);
 
 // Splits a Firebird connection text into its server prefix ("srv:" or "localhost:",

@@ -1,0 +1,23 @@
+#include "tests/database/PlataformaFalhas.h"
+
+namespace orvalis::teste {
+
+bool PlataformaFalhas::CopyFile(const QString& existing, const QString& target) {
+    if (aoCopiar) {
+        if (const uint32_t erro = aoCopiar(existing, target); erro != 0) {
+            SetLastError(erro);
+            return false;
+        }
+    }
+    return PlatformWrapper::CopyFile(existing, target);
+}
+
+bool PlataformaFalhas::NativePath(const QString& windowsPath, std::string* nativePath) {
+    if (erroTraducao != 0) {
+        SetLastError(erroTraducao);
+        return false;
+    }
+    return PlatformWrapper::NativePath(windowsPath, nativePath);
+}
+
+}  // namespace orvalis::teste

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "platform/PlatformWrapper.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+
+namespace orvalis::teste {
+
+// The test platform with faults on request: every call goes to the wrapped platform
+// unless a hook below says otherwise. The wrapped platform must outlive it.
+class PlataformaFalhas : public PlatformWrapper {
+  public:
+    using PlatformWrapper::PlatformWrapper;
+
+    // Runs before every copy; a non-zero result fails the copy with that Windows error
+    // code, leaving the files untouched.
+    std::function<uint32_t(const QString& origem, const QString& destino)> aoCopiar;
+    // While non-zero, every path translation fails with this Windows error code.
+    uint32_t erroTraducao = 0;
+
+    bool CopyFile(const QString& existing, const QString& target) override;
+    bool NativePath(const QString& windowsPath, std::string* nativePath) override;
+};
+
+}  // namespace orvalis::teste
