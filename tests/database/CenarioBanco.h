@@ -2,6 +2,7 @@
 
 #include "app/UnPrincipal.h"
 #include "tests/database/BancoTeste.h"
+#include "tests/database/ImpressaoQt.h"
 #include "tests/database/PlataformaFalhas.h"
 #include "tests/support/InstalacaoTemporaria.h"
 

@@ -12,6 +12,16 @@ bool PlataformaFalhas::CopyFile(const QString& existing, const QString& target) 
     return PlatformWrapper::CopyFile(existing, target);
 }
 
+bool PlataformaFalhas::ReadFile(const QString& path, QByteArray* contents) {
+    if (aoLer) {
+        if (const uint32_t erro = aoLer(path); erro != 0) {
+            SetLastError(erro);
+            return false;
+        }
+    }
+    return PlatformWrapper::ReadFile(path, contents);
+}
+
 bool PlataformaFalhas::NativePath(const QString& windowsPath, std::string* nativePath) {
     if (erroTraducao != 0) {
         SetLastError(erroTraducao);

@@ -18,10 +18,13 @@ class PlataformaFalhas : public PlatformWrapper {
     // Runs before every copy; a non-zero result fails the copy with that Windows error
     // code, leaving the files untouched.
     std::function<uint32_t(const QString& origem, const QString& destino)> aoCopiar;
+    // Runs before every whole-file read; a non-zero result fails it with that code.
+    std::function<uint32_t(const QString& caminho)> aoLer;
     // While non-zero, every path translation fails with this Windows error code.
     uint32_t erroTraducao = 0;
 
     bool CopyFile(const QString& existing, const QString& target) override;
+    bool ReadFile(const QString& path, QByteArray* contents) override;
     bool NativePath(const QString& windowsPath, std::string* nativePath) override;
 };
 
