@@ -15,6 +15,8 @@ const QString kErroBackup = QStringLiteral("   - Erro: Falha no backup do banco 
 // Phase 5 inside phase 4: its lines around the package runner, and the guard that turns
 // an error escaping the runner into a failed phase and the silent abort.
 void ExecutarFase5(TfrmPrincipal& janela) {
+    // From here on the database may change: a run that fails now is undone.
+    janela.itFase5Iniciada = true;
     try {
         janela.AdicionarLog(QStringLiteral(" FASE 5 de 7 - ATUALIZAÇÃO DO BANCO DE DADOS:"));
         janela.AdicionarLog(QStringLiteral("    - Testando atualização do banco de dados."));
