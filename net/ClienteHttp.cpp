@@ -8,6 +8,7 @@
 #include <Poco/Net/HTTPSClientSession.h>
 #include <Poco/Net/NetException.h>
 #include <Poco/Net/NetSSL.h>
+#include <Poco/Net/SecureStreamSocket.h>
 #include <Poco/Net/SocketAddress.h>
 #include <Poco/NumberParser.h>
 #include <Poco/Timespan.h>
@@ -17,6 +18,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 namespace orvalis {
@@ -41,6 +43,11 @@ class Fonte {
 
 // Poco connects to the first address the resolver gives, IPv6 included; the vendor's
 // hosts are reached over IPv4 only.
+//
+// Poco would also run the TLS handshake inside the connection, under the connection's
+// limit, and carry on with it after that limit has run out, so that a server silent
+// after the TCP handshake held the call for both limits. Deferred to the first write,
+// the handshake waits like every other read, under the inactivity limit alone.
 template <class Sessao>
 class SessaoIpv4 final : public Sessao, public Fonte {
   public:
@@ -52,6 +59,9 @@ class SessaoIpv4 final : public Sessao, public Fonte {
 
   protected:
     void connect(const Poco::Net::SocketAddress& endereco) override {
+        if constexpr (std::is_base_of_v<Poco::Net::HTTPSClientSession, Sessao>) {
+            Poco::Net::SecureStreamSocket(this->socket()).setLazyHandshake(true);
+        }
         Sessao::connect(Poco::Net::SocketAddress(Poco::Net::SocketAddress::IPv4, this->getHost(),
                                                  endereco.port()));
     }
@@ -212,8 +222,12 @@ bool ClienteHttp::Obter(const QString& url, const Receptor& corpo) {
         // Without keep-alive Poco adds "Connection: Close"; the connection ends with
         // the session anyway.
         sessao->setKeepAlive(true);
-        sessao->setTimeout(EmTimespan(limites_.conexao), EmTimespan(limites_.inatividade),
-                           EmTimespan(limites_.inatividade));
+        // Poco's TLS layer waits twice for one byte: once in the read, under the
+        // socket's time limit, and once more in its retry, polling with that same
+        // limit. Half the limit keeps the whole wait within it.
+        const Poco::Timespan conexao = EmTimespan(limites_.conexao);
+        const Poco::Timespan inatividade = EmTimespan(limites_.inatividade / (tls ? 2 : 1));
+        sessao->setTimeout(conexao, inatividade, inatividade);
 
         std::string caminho = uri.getPathAndQuery();
         if (caminho.empty() || caminho.front() != '/') caminho.insert(0, "/");

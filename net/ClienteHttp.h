@@ -22,9 +22,10 @@ namespace orvalis {
 class ClienteHttp {
   public:
     struct Limites {
-        // The TCP connection and the TLS handshake together.
+        // The TCP connection.
         std::chrono::milliseconds conexao{30000};
-        // The longest wait for the next byte (or for room to send one).
+        // The longest wait for the next byte, in the TLS handshake as in the response
+        // (or for room to send one).
         std::chrono::milliseconds inatividade{60000};
     };
 
