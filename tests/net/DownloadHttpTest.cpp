@@ -1,0 +1,195 @@
+// BaixarArquivoHttp against the local web server, into a temporary installation.
+#include "app/Erros.h"
+#include "app/UnFuncaoOrvalis.h"
+#include "net/DownloadHttp.h"
+#include "tests/net/ServidoresLocais.h"
+#include "tests/support/InstalacaoTemporaria.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonObject>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+namespace orvalis::teste {
+namespace {
+
+using std::chrono::milliseconds;
+
+const ClienteHttp::Limites kLimitesCurtos{milliseconds(1000), milliseconds(1000)};
+const QString kPastaDestino = InstalacaoTemporaria::kPastaMestre + "\\tmp";
+const QString kDestino = kPastaDestino + "\\pacote.rar";
+const QString kCaminhoPacote = "/update/Atualizacao/orvalis Empresa/pacote.rar";
+const QString kUrlPacote = "/update/Atualizacao/orvalis%20Empresa/pacote.rar";
+const QByteArray kAnterior = "o pacote que já estava lá";
+
+// Larger than every buffer on the way, and not a repetition of one block.
+QByteArray ConteudoDoPacote() {
+    QByteArray conteudo;
+    uint32_t x = 12345;
+    for (int i = 0; i < 300 * 1024 + 17; ++i) {
+        x = x * 1103515245u + 12345u;
+        conteudo.append(static_cast<char>(x >> 24));
+    }
+    return conteudo;
+}
+
+// What the server's "/gerado/N" sends.
+QByteArray Gerado(int tamanho) {
+    QByteArray conteudo(tamanho, Qt::Uninitialized);
+    for (int i = 0; i < tamanho; ++i) conteudo[i] = static_cast<char>(i % 256);
+    return conteudo;
+}
+
+QJsonObject Modo(const char* modo) {
+    return QJsonObject{{"modo", QString::fromUtf8(modo)}};
+}
+
+class DownloadTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(ServidoresLocais::NomesDeTesteResolvem())
+            << "the test host names must resolve to 127.0.0.1: run through scripts/run-tests";
+        ServidoresLocais::ConfiarNaAutoridade();
+        QDir().mkpath(servidores.PastaArquivos() + "/update/Atualizacao/orvalis Empresa");
+        QFile pacote(servidores.PastaArquivos() + kCaminhoPacote);
+        ASSERT_TRUE(pacote.open(QIODevice::WriteOnly));
+        pacote.write(ConteudoDoPacote());
+        pacote.close();
+        instalacao.CriarPasta(kPastaDestino);
+    }
+
+    ServidoresLocais servidores;
+    InstalacaoTemporaria instalacao;
+};
+
+enum class Esperado { Servido, Anterior, Nenhum };
+
+struct CasoDownload {
+    const char* nome;
+    const char* modoServidor;  // mode of the https files listener
+    const char* alvo;          // nullptr: the package; else a path of the server
+    const char* modoCaminho;   // mode of the path requested
+    bool existia;              // the destination held kAnterior before
+    bool resultado;
+    Esperado conteudo;
+};
+
+class BaixarTest : public DownloadTest, public ::testing::WithParamInterface<CasoDownload> {};
+
+TEST_P(BaixarTest, SoUm2xxInteiroSubstituiODestino) {
+    const CasoDownload& caso = GetParam();
+    const QString alvo = caso.alvo != nullptr ? QString::fromUtf8(caso.alvo) : kUrlPacote;
+    const QString caminho = caso.alvo != nullptr ? alvo : kCaminhoPacote;
+    servidores.IniciarWeb(
+        QJsonObject{{"servidores", QJsonObject{{"arquivos", Modo(caso.modoServidor)}}},
+                    {"caminhos", QJsonObject{{caminho, Modo(caso.modoCaminho)}}}});
+    if (caso.existia) instalacao.Escrever(kDestino, kAnterior);
+
+    EXPECT_EQ(BaixarArquivoHttp(instalacao.plataforma(), servidores.Fornecedor().urlArquivos + alvo,
+                                kDestino, kLimitesCurtos),
+              caso.resultado);
+
+    switch (caso.conteudo) {
+        case Esperado::Servido: {
+            const QByteArray esperado =
+                caso.alvo != nullptr ? Gerado(alvo.section('/', -1).toInt()) : ConteudoDoPacote();
+            ASSERT_TRUE(instalacao.Existe(kDestino));
+            const QByteArray lido = instalacao.Ler(kDestino);
+            EXPECT_EQ(lido.size(), esperado.size());
+            EXPECT_TRUE(lido == esperado) << "the body arrived altered";
+            break;
+        }
+        case Esperado::Anterior:
+            ASSERT_TRUE(instalacao.Existe(kDestino));
+            EXPECT_EQ(instalacao.Ler(kDestino), kAnterior);
+            break;
+        case Esperado::Nenhum:
+            EXPECT_FALSE(instalacao.Existe(kDestino));
+            break;
+    }
+    const QStringList deixados = instalacao.Listar(kPastaDestino);
+    EXPECT_EQ(deixados,
+              caso.conteudo == Esperado::Nenhum ? QStringList{} : QStringList{"pacote.rar"})
+        << "nothing but the destination is left in its folder";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    BaixarArquivoHttp, BaixarTest,
+    ::testing::Values(
+        CasoDownload{"Inteiro", "normal", nullptr, "normal", false, true, Esperado::Servido},
+        CasoDownload{"SubstituiOAnterior", "normal", nullptr, "normal", true, true,
+                     Esperado::Servido},
+        CasoDownload{"Chunked", "normal", nullptr, "chunked", true, true, Esperado::Servido},
+        CasoDownload{"GrandeInteiro", "normal", "/gerado/5000000", "normal", true, true,
+                     Esperado::Servido},
+        CasoDownload{"GrandeChunked", "normal", "/gerado/5000000", "chunked", false, true,
+                     Esperado::Servido},
+        CasoDownload{"Status404SemAnterior", "normal", nullptr, "404", false, false,
+                     Esperado::Nenhum},
+        CasoDownload{"Status404MantemOAnterior", "normal", nullptr, "404", true, false,
+                     Esperado::Anterior},
+        CasoDownload{"Status302MantemOAnterior", "normal", nullptr, "302", true, false,
+                     Esperado::Anterior},
+        CasoDownload{"CortadoMantemOAnterior", "normal", nullptr, "cortado", true, false,
+                     Esperado::Anterior},
+        CasoDownload{"ChunkedCortadoMantemOAnterior", "normal", nullptr, "chunked_cortado", true,
+                     false, Esperado::Anterior},
+        CasoDownload{"MudoMantemOAnterior", "normal", nullptr, "mudo", true, false,
+                     Esperado::Anterior},
+        CasoDownload{"RecusadoMantemOAnterior", "fora", nullptr, "normal", true, false,
+                     Esperado::Anterior},
+        CasoDownload{"CertificadoNaoConfiavelMantemOAnterior", "nao_confiavel", nullptr, "normal",
+                     true, false, Esperado::Anterior}),
+    [](const auto& info) { return std::string(info.param.nome); });
+
+TEST_F(DownloadTest, PastaDeDestinoInexistenteLevantaAntesDeQualquerConexao) {
+    servidores.IniciarWeb();
+    const QString destino = InstalacaoTemporaria::kPastaMestre + "\\nao existe\\pacote.rar";
+
+    try {
+        BaixarArquivoHttp(instalacao.plataforma(), servidores.Fornecedor().urlArquivos + kUrlPacote,
+                          destino, kLimitesCurtos);
+        ADD_FAILURE() << "no error raised";
+    } catch (const ErroOrvalis& erro) {
+        EXPECT_TRUE(erro.mensagem().contains(destino)) << erro.mensagem().toStdString();
+    }
+    EXPECT_TRUE(servidores.RegistroWeb().isEmpty()) << "the server was not reached";
+}
+
+TEST_F(DownloadTest, OArquivoTemporarioFicaAoLadoENaoTerminaEmPart) {
+    servidores.IniciarWeb(QJsonObject{{"caminhos", QJsonObject{{kCaminhoPacote, Modo("mudo")}}}});
+    instalacao.Escrever(kDestino, kAnterior);
+    const ClienteHttp::Limites limites{milliseconds(2000), milliseconds(2000)};
+    std::atomic<bool> terminou = false;
+    bool resultado = true;
+    Platform& plataforma = instalacao.plataforma();
+    const QString url = servidores.Fornecedor().urlArquivos + kUrlPacote;
+
+    std::thread download([&] {
+        resultado = BaixarArquivoHttp(plataforma, url, kDestino, limites);
+        terminou = true;
+    });
+    QStringList durante;
+    ServidoresLocais::Aguardar([&] {
+        durante = instalacao.Listar(kPastaDestino);
+        return durante.size() == 2 || terminou;
+    });
+    download.join();
+
+    ASSERT_EQ(durante.size(), 2) << "a temporary file beside the destination during the transfer";
+    durante.removeAll("pacote.rar");
+    ASSERT_EQ(durante.size(), 1);
+    EXPECT_TRUE(durante[0].startsWith("pacote.rar")) << durante[0].toStdString();
+    EXPECT_FALSE(durante[0].endsWith(".part", Qt::CaseInsensitive)) << durante[0].toStdString();
+    EXPECT_FALSE(resultado);
+    EXPECT_EQ(instalacao.Listar(kPastaDestino), QStringList{"pacote.rar"});
+    EXPECT_EQ(instalacao.Ler(kDestino), kAnterior);
+}
+
+}  // namespace
+}  // namespace orvalis::teste
