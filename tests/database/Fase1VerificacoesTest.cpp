@@ -1,12 +1,17 @@
 #include "app/Erros.h"
 #include "database/ConexaoBanco.h"
+#include "database/ConsultaSql.h"
 #include "database/CorpoEmailProvisorio.h"
 #include "tests/database/CenarioBanco.h"
 
 #include <QPlainTextEdit>
 #include <QPushButton>
 
+#include <Poco/Net/SocketAddress.h>
+#include <Poco/Net/StreamSocket.h>
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 #include <memory>
 
@@ -138,6 +143,47 @@ TEST_F(Fase1, AServerThatDoesNotAnswerGivesTheFileBackAndLogsTheHeldPath) {
     EXPECT_TRUE(BotoesVisiveis());
     EXPECT_TRUE(registro.esperas.empty());
     EXPECT_FALSE(janela.IBDatabase1->Conectado());
+}
+
+bool ServidorNoAr() {
+    try {
+        Poco::Net::StreamSocket conexao;
+        conexao.connect(Poco::Net::SocketAddress("127.0.0.1", 3050), Poco::Timespan(2, 0));
+        return true;
+    } catch (const Poco::Exception&) {
+        return false;
+    }
+}
+
+TEST_F(Fase1, TheLocalhostPrefixConnectsThroughTheServerToTheHeldFile) {
+    if (!ServidorNoAr()) {
+        GTEST_SKIP() << "no Firebird server on 127.0.0.1:3050 (scripts/test starts one)";
+    }
+    // The server runs as the user firebird: it must reach the folders and the file.
+    namespace fs = std::filesystem;
+    const fs::path raiz = fs::path(Nativo("C:")).parent_path();
+    for (fs::path pasta = Nativo(kDados); pasta != raiz.parent_path();
+         pasta = pasta.parent_path()) {
+        fs::permissions(pasta, fs::perms::others_exec, fs::perm_options::add);
+    }
+    fs::permissions(Nativo(kArquivoVivo), fs::perms::others_read | fs::perms::others_write,
+                    fs::perm_options::add);
+    janela.itParametroCaminhoBD = "localhost:" + kCaminhoVivo;
+
+    ASSERT_NO_FATAL_FAILURE(ExecutarFase1());
+
+    EXPECT_EQ(janela.IBDatabase1->Banco(),
+              "localhost:C:\\orvalis Empresa\\Dados\\OLD_RIVELOBASE.FDB");
+    EXPECT_EQ(Log(), kLogCompleto);
+    EXPECT_EQ(janela.lcScriptRodado, 120);
+    EXPECT_EQ(janela.NomeUsuario, "José Antônio");
+    janela.qrAux->Executar(
+        "select mon$remote_protocol as protocolo from mon$attachments "
+        "where mon$attachment_id = current_connection");
+    EXPECT_EQ(janela.qrAux->ComoTexto("protocolo").trimmed(), "TCPv4") << "through the server";
+    EXPECT_FALSE(plataforma.MoveFile(kArquivoRetido, kArquivoVivo))
+        << "the server process holds the file";
+    janela.IBDatabase1->Desconectar();
 }
 
 TEST_F(Fase1, TheVersionTestDrawsTheLineBetween60And61) {

@@ -12,6 +12,11 @@ bool PlataformaFalhas::CopyFile(const QString& existing, const QString& target) 
     return PlatformWrapper::CopyFile(existing, target);
 }
 
+bool PlataformaFalhas::MoveFile(const QString& existing, const QString& target) {
+    movimentos.emplace_back(existing, target);
+    return PlatformWrapper::MoveFile(existing, target);
+}
+
 bool PlataformaFalhas::ReadFile(const QString& path, QByteArray* contents) {
     if (aoLer) {
         if (const uint32_t erro = aoLer(path); erro != 0) {

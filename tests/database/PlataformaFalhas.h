@@ -6,6 +6,8 @@
 
 #include <cstdint>
 #include <functional>
+#include <utility>
+#include <vector>
 
 namespace orvalis::teste {
 
@@ -15,6 +17,8 @@ class PlataformaFalhas : public PlatformWrapper {
   public:
     using PlatformWrapper::PlatformWrapper;
 
+    // Every rename asked for, in order, whatever its result.
+    std::vector<std::pair<QString, QString>> movimentos;
     // Runs before every copy; a non-zero result fails the copy with that Windows error
     // code, leaving the files untouched.
     std::function<uint32_t(const QString& origem, const QString& destino)> aoCopiar;
@@ -24,6 +28,7 @@ class PlataformaFalhas : public PlatformWrapper {
     uint32_t erroTraducao = 0;
 
     bool CopyFile(const QString& existing, const QString& target) override;
+    bool MoveFile(const QString& existing, const QString& target) override;
     bool ReadFile(const QString& path, QByteArray* contents) override;
     bool NativePath(const QString& windowsPath, std::string* nativePath) override;
 };
