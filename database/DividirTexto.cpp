@@ -2,93 +2,89 @@
 
 #include <QStringView>
 
+#include <algorithm>
+
 namespace orvalis {
 
 namespace {
 
-constexpr char16_t kQuebraEscrita[] = u"#$D#$A";
-constexpr qsizetype kTamanhoQuebraEscrita = 6;
+enum Estado { kCodigo, kTexto, kNome, kBloco, kLinha, kEstados };
 
-bool QuebraEscritaEm(const QChar* p, const QChar* fim) {
-    if (fim - p < kTamanhoQuebraEscrita) return false;
-    for (qsizetype i = 0; i < kTamanhoQuebraEscrita; ++i) {
-        if (p[i].unicode() != kQuebraEscrita[i]) return false;
+// Per state, the characters that may end a run of ordinary text: the first character of
+// a written or real line break, and what opens or closes a string, a name or a comment.
+struct Especiais {
+    bool em[kEstados][128] = {};
+    constexpr Especiais() {
+        for (auto& estado : em) estado[u'#'] = estado[u'\r'] = true;
+        em[kCodigo][u'-'] = em[kCodigo][u'/'] = em[kCodigo][u'\''] = em[kCodigo][u'"'] = true;
+        em[kTexto][u'\''] = true;
+        em[kNome][u'"'] = true;
+        em[kBloco][u'*'] = true;
+        em[kLinha][u'\n'] = true;
     }
-    return true;
+};
+constexpr Especiais kEspeciais;
+
+bool Especial(Estado estado, char16_t c) {
+    return c < 128 && kEspeciais.em[estado][c];
 }
 
-bool CrLfEm(const QChar* p, const QChar* fim) {
-    return fim - p >= 2 && p[0] == u'\r' && p[1] == u'\n';
+bool QuebraEscritaEm(const char16_t* p, const char16_t* fim) {
+    return fim - p >= 6 && p[0] == u'#' && p[1] == u'$' && p[2] == u'D' && p[3] == u'#' &&
+           p[4] == u'$' && p[5] == u'A';
 }
 
 // One piece between ";;" separators, as it goes into the list: its "--" comments cut,
-// then its written and real CR LF breaks as blanks. The splitter sees the piece before
-// its breaks become blanks, because a comment ends at its line break.
-QString Peca(const QChar* inicio, const QChar* fim) {
-    enum class Estado { Codigo, Texto, Nome, Bloco, Linha };
+// then its written and real CR LF breaks as blanks. The piece is seen before its breaks
+// become blanks, because a comment ends at its line break. Runs of ordinary characters
+// are copied (or, inside a comment, skipped) whole.
+QString Peca(const QChar* inicioPeca, const QChar* fimPeca) {
     // Never longer than its source: written in place, cut to size at the end.
-    QString peca(fim - inicio, Qt::Uninitialized);
-    QChar* saida = peca.data();
-    Estado estado = Estado::Codigo;
-    for (const QChar* p = inicio; p < fim;) {
-        if (QuebraEscritaEm(p, fim)) {
-            if (estado == Estado::Linha) estado = Estado::Codigo;
+    QString peca(fimPeca - inicioPeca, Qt::Uninitialized);
+    char16_t* const inicioSaida = reinterpret_cast<char16_t*>(peca.data());
+    char16_t* saida = inicioSaida;
+    const char16_t* p = reinterpret_cast<const char16_t*>(inicioPeca);
+    const char16_t* const fim = reinterpret_cast<const char16_t*>(fimPeca);
+    Estado estado = kCodigo;
+    while (p < fim) {
+        const char16_t* const corrida = p;
+        while (p < fim && !Especial(estado, *p)) ++p;
+        if (estado != kLinha) saida = std::copy(corrida, p, saida);
+        if (p == fim) break;
+
+        const char16_t c = *p;
+        const bool haProximo = p + 1 < fim;
+        if (c == u'#' && QuebraEscritaEm(p, fim)) {
+            if (estado == kLinha) estado = kCodigo;
             *saida++ = u' ';
-            p += kTamanhoQuebraEscrita;
-            continue;
-        }
-        if (CrLfEm(p, fim)) {
-            if (estado == Estado::Linha) estado = Estado::Codigo;
+            p += 6;
+        } else if (c == u'\r' && haProximo && p[1] == u'\n') {
+            if (estado == kLinha) estado = kCodigo;
             *saida++ = u' ';
             p += 2;
-            continue;
+        } else if (estado == kLinha) {
+            // A lone CR or LF ends the comment and stays; a lone "#" is comment text.
+            if (c != u'#') {
+                estado = kCodigo;
+                *saida++ = c;
+            }
+            ++p;
+        } else if (c == u'-' && haProximo && p[1] == u'-') {
+            estado = kLinha;
+            p += 2;
+        } else if ((c == u'/' && haProximo && p[1] == u'*' && estado == kCodigo) ||
+                   (c == u'*' && haProximo && p[1] == u'/' && estado == kBloco)) {
+            estado = estado == kCodigo ? kBloco : kCodigo;
+            *saida++ = *p++;
+            *saida++ = *p++;
+        } else {
+            // A doubled quote leaves and re-enters its string: no special case.
+            if (c == u'\'') estado = estado == kCodigo ? kTexto : kCodigo;
+            if (c == u'"') estado = estado == kCodigo ? kNome : kCodigo;
+            *saida++ = *p++;
         }
-        const char16_t c = p->unicode();
-        switch (estado) {
-            case Estado::Linha:
-                if (c == u'\r' || c == u'\n') {
-                    estado = Estado::Codigo;
-                    *saida++ = *p;
-                }
-                ++p;
-                continue;
-            case Estado::Codigo:
-                if (c == u'-' && p + 1 < fim && p[1] == u'-') {
-                    estado = Estado::Linha;
-                    p += 2;
-                    continue;
-                }
-                if (c == u'/' && p + 1 < fim && p[1] == u'*') {
-                    estado = Estado::Bloco;
-                    *saida++ = p[0];
-                    *saida++ = p[1];
-                    p += 2;
-                    continue;
-                }
-                if (c == u'\'') estado = Estado::Texto;
-                if (c == u'"') estado = Estado::Nome;
-                break;
-            case Estado::Texto:
-                // A doubled quote leaves and re-enters the string: no special case.
-                if (c == u'\'') estado = Estado::Codigo;
-                break;
-            case Estado::Nome:
-                if (c == u'"') estado = Estado::Codigo;
-                break;
-            case Estado::Bloco:
-                if (c == u'*' && p + 1 < fim && p[1] == u'/') {
-                    estado = Estado::Codigo;
-                    *saida++ = p[0];
-                    *saida++ = p[1];
-                    p += 2;
-                    continue;
-                }
-                break;
-        }
-        *saida++ = *p;
-        ++p;
     }
-    peca.truncate(saida - peca.constData());
+    peca.truncate(saida - inicioSaida);
     return peca;
 }
 
