@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <ostream>
 
 namespace orvalis::teste {
 namespace {
@@ -60,6 +61,11 @@ struct CasoUsuario {
     bool formaDoHostDeArquivos;
 };
 
+// gtest shows a case by its name.
+void PrintTo(const CasoUsuario& caso, std::ostream* saida) {
+    *saida << caso.nome;
+}
+
 class UsuarioTest : public VersaoSiteTest, public ::testing::WithParamInterface<CasoUsuario> {};
 
 TEST_P(UsuarioTest, SegueOSiteQueRespondeu) {
@@ -93,6 +99,10 @@ struct CasoListagem {
     QStringList nomes;
     QString versao;
 };
+
+void PrintTo(const CasoListagem& caso, std::ostream* saida) {
+    *saida << caso.nome;
+}
 
 class ListagemTest : public VersaoSiteTest, public ::testing::WithParamInterface<CasoListagem> {};
 
@@ -145,6 +155,10 @@ struct CasoSem {
     QJsonObject configuracao;
 };
 
+void PrintTo(const CasoSem& caso, std::ostream* saida) {
+    *saida << caso.nome;
+}
+
 class SemTest : public VersaoSiteTest, public ::testing::WithParamInterface<CasoSem> {};
 
 TEST_P(SemTest, DaSEMEDesconecta) {
@@ -177,6 +191,10 @@ struct CasoCwd {
     int codigo;
 };
 
+void PrintTo(const CasoCwd& caso, std::ostream* saida) {
+    *saida << caso.nome;
+}
+
 class CwdTest : public VersaoSiteTest, public ::testing::WithParamInterface<CasoCwd> {};
 
 TEST_P(CwdTest, AceitaAResposta) {
@@ -198,6 +216,10 @@ struct CasoListagemFalha {
     const char* nome;
     const char* modo;
 };
+
+void PrintTo(const CasoListagemFalha& caso, std::ostream* saida) {
+    *saida << caso.nome;
+}
 
 class ListagemFalhaTest : public VersaoSiteTest,
                           public ::testing::WithParamInterface<CasoListagemFalha> {};

@@ -13,6 +13,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <ostream>
 #include <thread>
 
 namespace orvalis::teste {
@@ -78,6 +79,11 @@ struct CasoDownload {
     bool resultado;
     Esperado conteudo;
 };
+
+// gtest shows a case by its name.
+void PrintTo(const CasoDownload& caso, std::ostream* saida) {
+    *saida << caso.nome;
+}
 
 class BaixarTest : public DownloadTest, public ::testing::WithParamInterface<CasoDownload> {};
 

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <ostream>
 
 namespace orvalis::teste {
 namespace {
@@ -48,6 +49,11 @@ struct CasoPedido {
     const char* alvo;      // path and query requested
     bool download;         // through BaixarArquivoHttp, else TestarUrl
 };
+
+// gtest shows a case by its name.
+void PrintTo(const CasoPedido& caso, std::ostream* saida) {
+    *saida << caso.nome;
+}
 
 class PedidoNoFioTest : public RedeTest, public ::testing::WithParamInterface<CasoPedido> {};
 
@@ -121,6 +127,10 @@ struct CasoSondagem {
     int pedidosSite;
 };
 
+void PrintTo(const CasoSondagem& caso, std::ostream* saida) {
+    *saida << caso.nome;
+}
+
 class OrdemDasSondagensTest : public RedeTest,
                               public ::testing::WithParamInterface<CasoSondagem> {};
 
@@ -162,6 +172,10 @@ struct CasoResposta {
     const char* modoCaminho;   // the mode of "/"
     bool responde;
 };
+
+void PrintTo(const CasoResposta& caso, std::ostream* saida) {
+    *saida << caso.nome;
+}
 
 class RespostaTest : public RedeTest, public ::testing::WithParamInterface<CasoResposta> {};
 
@@ -220,6 +234,10 @@ struct CasoMudo {
     const char* modoCaminho;
     ClienteHttp::Limites limites;
 };
+
+void PrintTo(const CasoMudo& caso, std::ostream* saida) {
+    *saida << caso.nome;
+}
 
 class ServidorMudoTest : public RedeTest, public ::testing::WithParamInterface<CasoMudo> {};
 
