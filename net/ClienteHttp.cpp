@@ -27,8 +27,8 @@ namespace {
 
 constexpr size_t kTamanhoBloco = 64 * 1024;
 constexpr size_t kMaiorLinhaChunk = 4096;
-// Poco's own identification would be "POCO/x.y.z"; a fixed engine name keeps the
-// request the same whatever the library's version.
+// The engine's identification, fixed here so that the request does not change with
+// the library's version.
 constexpr const char* kAgente = "orvalisAtualizador/2.8 (Poco)";
 
 // The body is decoded here and not by Poco's response stream: that stream ends quietly
