@@ -47,8 +47,11 @@ bool BaixarArquivoHttp(Platform& plataforma, const QString& url, const QString& 
 // True when the file-name part of `caminho` (after the last "\" or ":") is one of
 // the vendor executables the updater manages, compared letter for letter.
 bool AplicativoAtualizavel(const QString& caminho);
-// Deletes the lock file of `aplicativo` beside the database: `caminhoBanco` +
-// the application's base name + ".lock". Nothing is logged.
+// Deletes the lock file of `aplicativo`, if it exists: `caminhoBanco` followed directly
+// (no separator) by the application's base name and ".lock". The base name is the part
+// of `aplicativo` after its last "\", stripped of leading and trailing characters of
+// code 32 or lower, up to its last "." (empty when it has no "."). A missing file is no
+// error; nothing is logged or raised.
 void ApagarArquivoLock(Platform& plataforma, const QString& aplicativo,
                        const QString& caminhoBanco);
 
