@@ -219,6 +219,8 @@ void TfrmPrincipal::CriarTimers() {
     tmSairAplicativo = NovoTimer(this, "tmSairAplicativo", 1000);
     connect(TimerAtualizarSistema, &QTimer::timeout, this,
             [this] { TimerAtualizarSistemaTimer(); });
+    connect(timerAtualizaMaqLocal, &QTimer::timeout, this,
+            [this] { executor_.Executar([this] { timerAtualizaMaqLocalTimer(); }); });
     connect(tmSairAplicativo, &QTimer::timeout, this,
             [this] { executor_.Executar([this] { tmSairAplicativoTimer(); }); });
 }

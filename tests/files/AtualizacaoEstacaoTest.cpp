@@ -89,6 +89,15 @@ class AtualizacaoEstacao : public ::testing::Test {
     std::vector<Momento> momentos;
 };
 
+TEST_F(AtualizacaoEstacao, TheTimerRunsTheRefreshOnce) {
+    janela.timerAtualizaMaqLocal->setInterval(1);
+    janela.timerAtualizaMaqLocal->start();
+    QTest::qWait(200);
+    EXPECT_FALSE(janela.timerAtualizaMaqLocal->isActive());
+    EXPECT_EQ(plataforma.esperas, (std::vector<uint32_t>{2000, 1000, 5000, 3000}));
+    EXPECT_EQ(instalacao.Ler(kEstacao + "\\orvalisEmpresa.exe"), "novo");
+}
+
 TEST_F(AtualizacaoEstacao, CopiesExtractsDeletesThePackageAndClosesStartingTheApplication) {
     Executar();
     EXPECT_EQ(momentos, (std::vector<Momento>{
