@@ -14,6 +14,8 @@
 #include <Poco/Timespan.h>
 #include <Poco/URI.h>
 
+#include <openssl/ssl.h>
+
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -177,7 +179,13 @@ Poco::Net::Context::Ptr NovoContextoTls() {
     parametros.verificationMode = Poco::Net::Context::VERIFY_STRICT;
     parametros.loadDefaultCAs = true;
     parametros.cipherList = "DEFAULT";
-    return new Poco::Net::Context(Poco::Net::Context::TLS_CLIENT_USE, parametros);
+    Poco::Net::Context::Ptr contexto =
+        new Poco::Net::Context(Poco::Net::Context::TLS_CLIENT_USE, parametros);
+    // Without read-ahead OpenSSL reads every record in two system calls, its header
+    // and then its body; with it, whatever has arrived, up to the buffer, in one.
+    SSL_CTX_set_read_ahead(contexto->sslContext(), 1);
+    SSL_CTX_set_default_read_buffer_len(contexto->sslContext(), kTamanhoBloco);
+    return contexto;
 }
 
 Poco::Timespan EmTimespan(std::chrono::milliseconds duracao) {
