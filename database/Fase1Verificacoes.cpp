@@ -4,6 +4,7 @@
 #include "database/ConexaoBanco.h"
 #include "database/ConsultaSql.h"
 #include "database/CorpoEmailProvisorio.h"
+#include "database/TextoSql.h"
 #include "platform/Platform.h"
 
 #include <QPushButton>
@@ -14,11 +15,6 @@
 namespace orvalis {
 
 namespace {
-
-QString TextoSql(const QString& valor) {
-    return QLatin1Char('\'') + QString(valor).replace(u'\'', QStringLiteral("''")) +
-           QLatin1Char('\'');
-}
 
 QString Brancos(int quantidade) {
     return QString(quantidade, u' ');

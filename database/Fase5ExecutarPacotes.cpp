@@ -27,15 +27,16 @@ void TfrmPrincipal::Fase5ExecutarPacotes() {
     plataforma().ProcessMessages();
     plataforma().Sleep(1000);
 
+    const auto proximoPacote = [this] {
+        return CaminhoPacote(itDiretorioPastaMestre, lcScriptRodado + 1);
+    };
     QString instrucaoPreparada;
-    while (plataforma().FileExists(CaminhoPacote(itDiretorioPastaMestre, lcScriptRodado + 1))) {
+    while (plataforma().FileExists(proximoPacote())) {
         try {
             AdicionarLog(QStringLiteral("   - Executando pacote ") +
                          QString::number(lcScriptRodado + 1));
             QStringList instrucoes;
-            memoSql =
-                LerPacote(plataforma(), CaminhoPacote(itDiretorioPastaMestre, lcScriptRodado + 1))
-                    .split(QStringLiteral("\r\n"));
+            memoSql = LerPacote(plataforma(), proximoPacote()).split(QStringLiteral("\r\n"));
             DividirTexto(memoSql.join(QStringLiteral("\r\n")), instrucoes);
             for (const QString& peca : std::as_const(instrucoes)) {
                 IBSQL1->Fechar();

@@ -2,17 +2,13 @@
 #include "app/UnPrincipal.h"
 #include "database/CaminhoBanco.h"
 #include "database/ConsultaSql.h"
+#include "database/TextoSql.h"
 #include "database/TransacaoBanco.h"
 #include "platform/Platform.h"
 
 namespace orvalis {
 
 namespace {
-
-QString TextoSql(const QString& valor) {
-    return QLatin1Char('\'') + QString(valor).replace(u'\'', QStringLiteral("''")) +
-           QLatin1Char('\'');
-}
 
 const QString kErroGravacao =
     QStringLiteral("   - Erro: Falha na gravação da versão no banco de dados.");
