@@ -74,11 +74,17 @@ TEST_F(JanelaPrincipal, HasEveryElementWithItsCaptionAndVisibility) {
         SCOPED_TRACE(e.nome);
         QWidget* w = janela.findChild<QWidget*>(e.nome);
         ASSERT_NE(w, nullptr);
-        if (auto* rotulo = qobject_cast<QLabel*>(w)) EXPECT_EQ(rotulo->text(), e.texto);
-        if (auto* botao = qobject_cast<QPushButton*>(w)) EXPECT_EQ(botao->text(), e.texto);
+        if (auto* rotulo = qobject_cast<QLabel*>(w)) {
+            EXPECT_EQ(rotulo->text(), e.texto);
+        }
+        if (auto* botao = qobject_cast<QPushButton*>(w)) {
+            EXPECT_EQ(botao->text(), e.texto);
+        }
         EXPECT_EQ(!w->isHidden(), e.visivel);
         EXPECT_EQ(w->pos(), e.area.topLeft());
-        if (e.area.width() > 0) EXPECT_EQ(w->size(), e.area.size());
+        if (e.area.width() > 0) {
+            EXPECT_EQ(w->size(), e.area.size());
+        }
     }
     EXPECT_FALSE(janela.btOk->icon().isNull());
     EXPECT_FALSE(janela.btAbortar->icon().isNull());
