@@ -6,7 +6,11 @@
 #include "database/ExecutorSql.h"
 #include "database/TransacaoBanco.h"
 #include "net/ClienteFtp.h"
+#include "net/ClientePop3.h"
+#include "net/ClienteSmtp.h"
+#include "net/ConfiguracaoTls.h"
 #include "net/Endpoints.h"
+#include "net/MensagemEmail.h"
 #include "platform/Platform.h"
 
 #include <QApplication>
@@ -85,6 +89,10 @@ TfrmPrincipal::TfrmPrincipal(Platform& plataforma, QWidget* parent)
     IBTransaction1 = std::make_unique<TransacaoBanco>(*IBDatabase1);
     IBSQL1 = std::make_unique<ExecutorSql>(*IBDatabase1, *IBTransaction1);
     qrAux = std::make_unique<ConsultaSql>(*IBDatabase1, *IBTransaction1);
+    IdSMTP1 = std::make_unique<ClienteSmtp>();
+    IdPOP31 = std::make_unique<ClientePop3>();
+    IdMessage1 = std::make_unique<MensagemEmail>();
+    IdSSLIOHandlerSocketOpenSSL1 = std::make_unique<ConfiguracaoTls>();
     IdFTP1 = std::make_unique<ClienteFtp>();
     setObjectName(QStringLiteral("frmPrincipal"));
     setWindowTitle(QStringLiteral("orvalis Atualizador - Versão 2.8"));

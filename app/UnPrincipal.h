@@ -21,9 +21,13 @@ class QTimer;
 namespace orvalis {
 
 class ClienteFtp;
+class ClientePop3;
+class ClienteSmtp;
 class ConexaoBanco;
+class ConfiguracaoTls;
 class ConsultaSql;
 class ExecutorSql;
+class MensagemEmail;
 class Platform;
 class RotuloClicavel;
 class TransacaoBanco;
@@ -81,6 +85,12 @@ class TfrmPrincipal : public QWidget {
     std::unique_ptr<ConsultaSql> qrAux;
     // The FTP client of the release discovery.
     std::unique_ptr<ClienteFtp> IdFTP1;
+    // The report e-mail: the SMTP and POP3 clients, the message and the SMTP
+    // connection's TLS settings.
+    std::unique_ptr<ClienteSmtp> IdSMTP1;
+    std::unique_ptr<ClientePop3> IdPOP31;
+    std::unique_ptr<MensagemEmail> IdMessage1;
+    std::unique_ptr<ConfiguracaoTls> IdSSLIOHandlerSocketOpenSSL1;
 
     // Two scratch lists of text lines, never shown.
     QStringList memoSql;
