@@ -1,0 +1,126 @@
+// The SMTP and POP3 clients on their own: the time limits, the certificate check and a
+// message that starts a line with a dot.
+#include "app/Erros.h"
+#include "net/ClientePop3.h"
+#include "net/ClienteSmtp.h"
+#include "net/ConfiguracaoTls.h"
+#include "net/MensagemEmail.h"
+#include "tests/mail/ServidorCorreio.h"
+
+#include <QElapsedTimer>
+#include <QJsonArray>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+namespace orvalis {
+namespace {
+
+using namespace std::chrono_literals;
+using teste::ServidorCorreio;
+
+const QString kHost = QStringLiteral("mail.orvalis.test");
+
+class ClientesCorreio : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() { ServidorCorreio::Certificados(); }
+
+    void SetUp() override {
+        ASSERT_TRUE(ServidorCorreio::Resolve(kHost))
+            << "mail.orvalis.test does not resolve: run the tests through scripts/run-tests";
+    }
+
+    static QJsonObject Configuracao(const QStringList& modos) {
+        return {{"certificados", ServidorCorreio::Certificados()},
+                {"usuario", "u@x.test"},
+                {"senha", "s"},
+                {"modos", QJsonArray::fromStringList(modos)}};
+    }
+
+    void PrepararSmtp(const ServidorCorreio& servidor) {
+        smtp.host = kHost;
+        smtp.porta = servidor.Porta();
+        smtp.tls = &tls;
+        smtp.usuario = "u@x.test";
+        smtp.senha = "s";
+        smtp.nomeCliente = "MAQUINA";
+    }
+
+    ConfiguracaoTls tls;
+    ClienteSmtp smtp;
+};
+
+struct CasoLimite {
+    const char* modo;
+    bool conexao;  // the connect limit applies (else the inactivity limit)
+};
+
+TEST_F(ClientesCorreio, ASilentSmtpServerEndsAtItsLimit) {
+    const CasoLimite casos[] = {{"sem_resposta", true}, {"mudo", false}};
+    for (const CasoLimite& caso : casos) {
+        SCOPED_TRACE(caso.modo);
+        ServidorCorreio servidor(ServidorCorreio::Tipo::Smtp, Configuracao({caso.modo}));
+        PrepararSmtp(servidor);
+        smtp.limiteConexao = caso.conexao ? 1s : 30s;
+        smtp.limiteInatividade = caso.conexao ? 30s : 1s;
+        QElapsedTimer relogio;
+        relogio.start();
+        EXPECT_THROW(smtp.Conectar(), ErroOrvalis);
+        EXPECT_LT(relogio.elapsed(), 10000);
+        EXPECT_FALSE(smtp.Conectado());
+    }
+}
+
+TEST_F(ClientesCorreio, ASilentPop3ServerEndsAtItsLimit) {
+    ServidorCorreio servidor(ServidorCorreio::Tipo::Pop3, Configuracao({"mudo"}));
+    ClientePop3 pop3;
+    pop3.host = kHost;
+    pop3.porta = servidor.Porta();
+    pop3.usuario = "u@x.test";
+    pop3.senha = "s";
+    pop3.limiteInatividade = 1s;
+    QElapsedTimer relogio;
+    relogio.start();
+    EXPECT_THROW(pop3.Conectar(), ErroOrvalis);
+    EXPECT_LT(relogio.elapsed(), 10000);
+    EXPECT_FALSE(pop3.Conectado());
+}
+
+TEST_F(ClientesCorreio, SendsALineThatStartsWithADotIntact) {
+    ServidorCorreio servidor(ServidorCorreio::Tipo::Smtp, Configuracao({}));
+    PrepararSmtp(servidor);
+    smtp.Conectar();
+    ASSERT_TRUE(smtp.OfereceAuthLogin());
+    smtp.AutenticarLogin();
+    MensagemEmail mensagem;
+    mensagem.remetente = {"u@x.test", ""};
+    mensagem.destinatarios = {{"d@x.test", ""}};
+    mensagem.assunto = "x";
+    mensagem.corpo = {".", "..linha", "fim"};
+    smtp.Enviar(mensagem);
+    smtp.Desconectar();
+
+    QString corpo;
+    for (const QJsonObject& e : servidor.Registro()) {
+        if (e["evento"].toString() == "mensagem") corpo = e["corpo"].toString();
+    }
+    EXPECT_EQ(corpo, ".\r\n..linha\r\nfim\r\n");
+}
+
+TEST_F(ClientesCorreio, RefusesAnAddressThatWouldBreakTheCommand) {
+    ServidorCorreio servidor(ServidorCorreio::Tipo::Smtp, Configuracao({}));
+    PrepararSmtp(servidor);
+    smtp.Conectar();
+    MensagemEmail mensagem;
+    mensagem.remetente = {"u@x.test", ""};
+    mensagem.destinatarios = {{"d@x.test>\r\nRCPT TO:<intruso@fora.test", ""}};
+    EXPECT_THROW(smtp.Enviar(mensagem), ErroOrvalis);
+    smtp.Desconectar();
+    for (const QJsonObject& e : servidor.Registro()) {
+        EXPECT_FALSE(e["linha"].toString().contains("intruso"));
+    }
+}
+
+}  // namespace
+}  // namespace orvalis
