@@ -81,6 +81,8 @@ class LeitorArquivo {
 
   private:
     la_ssize_t Ler(struct archive* leitura, const void** dados) {
+        // A reopening that failed leaves no file to read.
+        if (arquivo_ == nullptr) return FalhaLeitura(leitura);
         const int64_t lidos = arquivo_->Read(bloco_.data(), bloco_.size());
         if (lidos < 0) return FalhaLeitura(leitura);
         Registrar(lidos);
@@ -110,6 +112,10 @@ class LeitorArquivo {
     // Reads forward to `alvo`, or to the end of the file when it comes first (as a seek
     // past the end of a file gives its end here).
     bool Avancar(struct archive* leitura, int64_t alvo) {
+        if (arquivo_ == nullptr) {
+            FalhaLeitura(leitura);
+            return false;
+        }
         while (posicao_ < alvo) {
             const size_t pedido = static_cast<size_t>(
                 std::min<int64_t>(alvo - posicao_, static_cast<int64_t>(bloco_.size())));

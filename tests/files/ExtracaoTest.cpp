@@ -408,37 +408,80 @@ TEST_F(ExtracaoOutrosArquivos, WhatIsNotAnArchiveRaisesWithItsReason) {
     }
 }
 
-// The formats that 7-Zip writes, when it is installed: zip (a stream to libarchive) and
-// 7z (which libarchive reads by seeking).
-TEST_F(ExtracaoOutrosArquivos, ReadsZipAnd7zMadeBy7Zip) {
-    const QString programa = QStandardPaths::findExecutable("7z");
-    if (programa.isEmpty()) GTEST_SKIP() << "7z is not installed";
-    const QString fontes = instalacao.Nativo(InstalacaoTemporaria::kRaizServidor + "\\fontes");
-    QDir().mkpath(fontes + "/dll");
-    QFile a(fontes + "/a.exe");
-    ASSERT_TRUE(a.open(QIODevice::WriteOnly));
-    a.write(QByteArray(200000, 'a'));
-    a.close();
-    QFile b(fontes + "/dll/b.dll");
-    ASSERT_TRUE(b.open(QIODevice::WriteOnly));
-    b.write("bbb");
-    b.close();
+// Archives that 7-Zip writes, when it is installed: zip (a stream to libarchive) and 7z
+// (which libarchive reads by seeking).
+class ExtracaoSeteZip : public Extracao {
+  protected:
+    void SetUp() override {
+        programa_ = QStandardPaths::findExecutable("7z");
+        if (programa_.isEmpty()) GTEST_SKIP() << "7z is not installed";
+        const QString fontes = Fontes();
+        QDir().mkpath(fontes + "/dll");
+        const std::pair<const char*, QByteArray> arquivos[] = {{"a.exe", QByteArray(200000, 'a')},
+                                                               {"dll/b.dll", "bbb"}};
+        for (const auto& [nome, conteudo] : arquivos) {
+            QFile arquivo(fontes + "/" + nome);
+            ASSERT_TRUE(arquivo.open(QIODevice::WriteOnly));
+            arquivo.write(conteudo);
+        }
+    }
+
+    // Makes "pacote.<formato>" in the packages folder and returns its path.
+    QString Pacote7Zip(const QString& formato) {
+        const QString nome = "pacote." + formato;
+        QProcess sete;
+        sete.setWorkingDirectory(Fontes());
+        sete.start(programa_, {"a", "-bd", "-t" + formato,
+                               instalacao.Nativo(kPastaPacotes) + "/" + nome, "a.exe", "dll"});
+        EXPECT_TRUE(sete.waitForFinished(60000));
+        EXPECT_EQ(sete.exitCode(), 0) << sete.readAllStandardError().toStdString();
+        return kPastaPacotes + "\\" + nome;
+    }
+
+  private:
+    QString Fontes() { return instalacao.Nativo(InstalacaoTemporaria::kRaizServidor + "\\fontes"); }
+    QString programa_;
+};
+
+TEST_F(ExtracaoSeteZip, ReadsZipAnd7z) {
     for (const QString formato : {"zip", "7z"}) {
         SCOPED_TRACE(formato.toStdString());
         instalacao.Apagar(kDestino);
         instalacao.CriarPasta(kDestino);
-        const QString nome = "pacote." + formato;
-        QProcess sete;
-        sete.setWorkingDirectory(fontes);
-        sete.start(programa, {"a", "-bd", "-t" + formato,
-                              instalacao.Nativo(kPastaPacotes) + "/" + nome, "a.exe", "dll"});
-        ASSERT_TRUE(sete.waitForFinished(60000));
-        ASSERT_EQ(sete.exitCode(), 0) << sete.readAllStandardError().toStdString();
-        Extrair(kPastaPacotes + "\\" + nome);
+        Extrair(Pacote7Zip(formato));
         EXPECT_EQ(Destino(), QStringList({"a.exe", "b.dll"}));
         EXPECT_EQ(Ler("a.exe"), QByteArray(200000, 'a'));
         EXPECT_EQ(Ler("b.dll"), QByteArray("bbb"));
     }
+}
+
+// Opens the archive once; the second opening fails, as when the file went away.
+class AbreUmaVez : public PlatformWrapper {
+  public:
+    using PlatformWrapper::PlatformWrapper;
+    std::unique_ptr<SequentialFile> NewSequentialFile(const QString& path) override {
+        if (aberturas_++ > 0) {
+            SetLastError(winerror::kFileNotFound);
+            return nullptr;
+        }
+        return PlatformWrapper::NewSequentialFile(path);
+    }
+
+  private:
+    int aberturas_ = 0;
+};
+
+TEST_F(ExtracaoSeteZip, A7zThatCannotBeOpenedAgainToSeekRaises) {
+    const QString pacote = Pacote7Zip("7z");
+    AbreUmaVez plataforma(instalacao.plataforma());
+    try {
+        Extrair(pacote, &plataforma);
+        FAIL() << "no error";
+    } catch (const ErroOrvalis& erro) {
+        EXPECT_TRUE(erro.mensagem().contains("O sistema não pode encontrar o arquivo especificado"))
+            << erro.mensagem().toStdString();
+    }
+    EXPECT_TRUE(Destino().isEmpty());
 }
 
 }  // namespace
