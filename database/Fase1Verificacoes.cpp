@@ -3,8 +3,8 @@
 #include "database/CaminhoBanco.h"
 #include "database/ConexaoBanco.h"
 #include "database/ConsultaSql.h"
-#include "database/CorpoEmailProvisorio.h"
 #include "database/TextoSql.h"
+#include "net/CorpoEmail.h"
 #include "platform/Platform.h"
 
 #include <QPushButton>
@@ -108,9 +108,8 @@ void TfrmPrincipal::Fase1Verificacoes() {
     const QString contato = qrAux->ComoTexto(QStringLiteral("NM_CONTATO"));
     const QString fone = qrAux->ComoTexto(QStringLiteral("NO_FONE"));
 
-    CorpoEmail =
-        CorpoEmailProvisorio({EmpresaAtualizando, cnpjCpf, contato, fone, EmailCliente, NomeUsuario,
-                              windowTitle(), modulos, itVersaoErp, itVersaoSite});
+    CorpoEmail = MontarCorpoEmail(EmpresaAtualizando, cnpjCpf, contato, fone, EmailCliente,
+                                  NomeUsuario, windowTitle(), modulos, itVersaoErp, itVersaoSite);
 }
 
 // Stores the script counter in lcScriptRodado.

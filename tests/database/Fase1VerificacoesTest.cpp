@@ -1,7 +1,7 @@
 #include "app/Erros.h"
 #include "database/ConexaoBanco.h"
 #include "database/ConsultaSql.h"
-#include "database/CorpoEmailProvisorio.h"
+#include "net/CorpoEmail.h"
 #include "tests/database/CenarioBanco.h"
 
 #include <QPlainTextEdit>
@@ -63,11 +63,10 @@ TEST_F(Fase1, TakesTheDatabaseConnectsAndGathersTheReport) {
     EXPECT_EQ(janela.NomeUsuario, "José Antônio");
     EXPECT_EQ(janela.EmpresaAtualizando, "Padaria São João Ltda");
     EXPECT_EQ(janela.EmailCliente, "contato@padaria.example");
-    EXPECT_EQ(
-        janela.CorpoEmail,
-        CorpoEmailProvisorio({"Padaria São João Ltda", "12.345.678/0001-90", "Conceição Araújo",
-                              "(11) 5555-0101", "contato@padaria.example", "José Antônio",
-                              "orvalis Atualizador - Versão 2.8", "ACEG", "2.7", "2.8"}));
+    EXPECT_EQ(janela.CorpoEmail,
+              MontarCorpoEmail("Padaria São João Ltda", "12.345.678/0001-90", "Conceição Araújo",
+                               "(11) 5555-0101", "contato@padaria.example", "José Antônio",
+                               "orvalis Atualizador - Versão 2.8", "ACEG", "2.7", "2.8"));
     EXPECT_EQ(ArquivosDados(), QStringList{"OLD_RIVELOBASE.FDB"});
     EXPECT_EQ(janela.IBDatabase1->Banco(), kArquivoRetido);
     EXPECT_FALSE(BotoesVisiveis());
@@ -272,9 +271,9 @@ TEST_F(Fase1, TheModuleLettersFollowTheCapitalSFlags) {
         ASSERT_NO_FATAL_FAILURE(ExecutarFase1());
         EXPECT_EQ(
             janela.CorpoEmail,
-            CorpoEmailProvisorio({"Padaria São João Ltda", "12.345.678/0001-90", "Conceição Araújo",
-                                  "(11) 5555-0101", "contato@padaria.example", "José Antônio",
-                                  "orvalis Atualizador - Versão 2.8", caso.modulos, "2.7", "2.8"}));
+            MontarCorpoEmail("Padaria São João Ltda", "12.345.678/0001-90", "Conceição Araújo",
+                             "(11) 5555-0101", "contato@padaria.example", "José Antônio",
+                             "orvalis Atualizador - Versão 2.8", caso.modulos, "2.7", "2.8"));
     }
 }
 
@@ -293,8 +292,8 @@ TEST_F(Fase1SemLinhas, AParameterTableWithoutRowsIsTooOldAndHasNoCustomer) {
     EXPECT_EQ(janela.EmpresaAtualizando, "");
     EXPECT_EQ(janela.EmailCliente, "");
     EXPECT_EQ(janela.CorpoEmail,
-              CorpoEmailProvisorio({"", "", "", "", "", "José Antônio",
-                                    "orvalis Atualizador - Versão 2.8", "", "2.7", "2.8"}));
+              MontarCorpoEmail("", "", "", "", "", "José Antônio",
+                               "orvalis Atualizador - Versão 2.8", "", "2.7", "2.8"));
 }
 
 TEST_F(Fase1, AFailingQueryIsNotCaughtAndLeavesTheDatabaseHeld) {
