@@ -1,8 +1,8 @@
 #pragma once
 
 #include "app/UnPrincipal.h"
-#include "tests/database/BancoTeste.h"
-#include "tests/database/ImpressaoQt.h"
+#include "tests/support/BancoTeste.h"
+#include "tests/support/ImpressaoQt.h"
 #include "tests/database/PlataformaFalhas.h"
 #include "tests/support/InstalacaoTemporaria.h"
 

@@ -1,5 +1,5 @@
 #include "database/DividirTexto.h"
-#include "tests/database/ImpressaoQt.h"
+#include "tests/support/ImpressaoQt.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 #include "net/ClienteSmtp.h"
 #include "net/ConfiguracaoTls.h"
 #include "net/MensagemEmail.h"
-#include "tests/mail/ServidorCorreio.h"
+#include "tests/support/ServidorCorreio.h"
 
 #include <QElapsedTimer>
 #include <QJsonArray>

@@ -6,7 +6,7 @@
 #include "net/CorpoEmail.h"
 #include "net/Endpoints.h"
 #include "net/EnviarEmailLog.h"
-#include "tests/mail/ServidorCorreio.h"
+#include "tests/support/ServidorCorreio.h"
 #include "tests/support/InstalacaoTemporaria.h"
 
 #include <QFile>

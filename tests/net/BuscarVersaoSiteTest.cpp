@@ -2,7 +2,7 @@
 #include "app/Erros.h"
 #include "net/BuscarVersaoSite.h"
 #include "net/ClienteFtp.h"
-#include "tests/net/ServidoresLocais.h"
+#include "tests/support/ServidoresLocais.h"
 
 #include <QJsonArray>
 #include <QJsonObject>

@@ -2,8 +2,8 @@
 #include "app/Erros.h"
 #include "app/UnFuncaoOrvalis.h"
 #include "net/DownloadHttp.h"
-#include "tests/net/ServidoresLocais.h"
 #include "tests/support/InstalacaoTemporaria.h"
+#include "tests/support/ServidoresLocais.h"
 
 #include <QDir>
 #include <QFile>

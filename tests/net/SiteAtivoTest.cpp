@@ -3,8 +3,8 @@
 #include "net/ClienteHttp.h"
 #include "net/DownloadHttp.h"
 #include "net/SiteAtivo.h"
-#include "tests/net/ServidoresLocais.h"
 #include "tests/support/InstalacaoTemporaria.h"
+#include "tests/support/ServidoresLocais.h"
 
 #include <QDir>
 #include <QFile>

@@ -34,6 +34,14 @@ QString InstalacaoTemporaria::Nativo(const QString& caminhoWindows) const {
     return raiz_.path() + QLatin1Char('/') + caminhoWindows.left(1).toUpper() + resto;
 }
 
+std::string InstalacaoTemporaria::Encontrado(const QString& caminhoWindows) {
+    std::string nativo;
+    if (!plataforma_->NativePath(caminhoWindows, &nativo)) {
+        throw std::runtime_error("cannot resolve " + caminhoWindows.toStdString());
+    }
+    return nativo;
+}
+
 void InstalacaoTemporaria::CriarPasta(const QString& caminhoWindows) const {
     std::filesystem::create_directories(Nativo(caminhoWindows).toStdString());
 }

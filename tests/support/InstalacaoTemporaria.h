@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 
 #include <memory>
+#include <string>
 
 namespace orvalis::teste {
 
@@ -32,6 +33,10 @@ class InstalacaoTemporaria {
     // The native path of a Windows path on C: or D:, taken as written (no letter-case
     // resolution): what a test checks the program against.
     QString Nativo(const QString& caminhoWindows) const;
+
+    // The native path of an existing file as the program finds it: every component
+    // without regard to letter case.
+    std::string Encontrado(const QString& caminhoWindows);
 
     void CriarPasta(const QString& caminhoWindows) const;
     void Escrever(const QString& caminhoWindows, const QByteArray& conteudo) const;

@@ -40,6 +40,9 @@ std::unique_ptr<QTemporaryFile> FornecedorFechado() {
 
 int main(int argc, char** argv) {
     if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    // Where the tests find the server scripts and the program they start.
+    setenv("ORVALIS_SOURCE_DIR", ORVALIS_SOURCE_DIR_TESTES, 0);
+    setenv("ORVALIS_BINARY_DIR", ORVALIS_BINARY_DIR_TESTES, 0);
     std::setlocale(LC_TIME, "");
     auto fornecedor = FornecedorFechado();
     QApplication aplicacao(argc, argv);

@@ -1,4 +1,6 @@
-#include "tests/mail/ServidorCorreio.h"
+#include "tests/support/ServidorCorreio.h"
+
+#include "tests/support/AutoridadeTeste.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -83,20 +85,8 @@ QList<QJsonObject> ServidorCorreio::Registro() const {
 }
 
 QString ServidorCorreio::Certificados() {
-    static const QString pasta = [] {
-        static QTemporaryDir raiz(QDir::tempPath() +
-                                  QStringLiteral("/orvalis-certificados.XXXXXX"));
-        if (!raiz.isValid()) throw std::runtime_error("certificate folder not created");
-        const QString destino = raiz.filePath(QStringLiteral("certificados"));
-        const int codigo =
-            QProcess::execute(kPython, {PastaServidores() + QStringLiteral("/certificados.py"),
-                                        destino, QStringLiteral("mail.orvalis.test")});
-        if (codigo != 0) throw std::runtime_error("certificados.py failed");
-        const std::string ca = (destino + QStringLiteral("/ca.pem")).toStdString();
-        setenv("SSL_CERT_FILE", ca.c_str(), 1);
-        return destino;
-    }();
-    return pasta;
+    AutoridadeTeste::Confiar();
+    return AutoridadeTeste::Pasta();
 }
 
 QString ServidorCorreio::ArquivoFonte(const QString& relativo) {

@@ -1,4 +1,4 @@
-#include "tests/database/BancoTeste.h"
+#include "tests/support/BancoTeste.h"
 
 #include "database/StatusFirebird.h"
 #include "platform/Ansi.h"

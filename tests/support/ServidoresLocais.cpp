@@ -1,4 +1,6 @@
-#include "tests/net/ServidoresLocais.h"
+#include "tests/support/ServidoresLocais.h"
+
+#include "tests/support/AutoridadeTeste.h"
 
 #include <QDir>
 #include <QFile>
@@ -21,8 +23,6 @@ namespace orvalis::teste {
 namespace {
 
 const QString kPython = QStringLiteral("/usr/bin/python3");
-const QStringList kNomesTls = {QStringLiteral("arquivos.orvalis.test"),
-                               QStringLiteral("www.orvalis.test")};
 constexpr int kEsperaPronto = 20000;
 
 QString PastaServidores() {
@@ -58,21 +58,7 @@ void GravarJson(const QString& caminho, const QJsonObject& objeto) {
 }
 
 QString PastaCertificados() {
-    static QTemporaryDir pasta(QDir::tempPath() + QStringLiteral("/orvalis-ca.XXXXXX"));
-    static const bool feito = [] {
-        if (!pasta.isValid()) return false;
-        QProcess gerador;
-        gerador.setProcessChannelMode(QProcess::MergedChannels);
-        gerador.start(kPython, QStringList{PastaServidores() + QStringLiteral("/certificados.py"),
-                                           pasta.path()} +
-                                   kNomesTls);
-        if (!gerador.waitForFinished(60000) || gerador.exitCode() != 0) {
-            Erro(QStringLiteral("certificados.py failed: ") + QString::fromUtf8(gerador.readAll()));
-        }
-        return true;
-    }();
-    if (!feito) Erro(QStringLiteral("no folder for the test certificates"));
-    return pasta.path();
+    return AutoridadeTeste::Pasta();
 }
 
 }  // namespace
@@ -243,11 +229,11 @@ bool ServidoresLocais::Aguardar(const std::function<bool()>& condicao,
 }
 
 QString ServidoresLocais::ArquivoAutoridade() {
-    return PastaCertificados() + QStringLiteral("/ca.pem");
+    return AutoridadeTeste::ArquivoCa();
 }
 
 void ServidoresLocais::ConfiarNaAutoridade() {
-    setenv("SSL_CERT_FILE", QFile::encodeName(ArquivoAutoridade()).constData(), 1);
+    AutoridadeTeste::Confiar();
 }
 
 bool ServidoresLocais::NomesDeTesteResolvem() {

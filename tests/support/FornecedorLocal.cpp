@@ -1,0 +1,123 @@
+#include "tests/support/FornecedorLocal.h"
+
+#include "tests/fixtures/EscritorRar4.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonObject>
+
+#include <stdexcept>
+
+namespace orvalis::teste {
+
+namespace {
+
+const QString kPastaLiberacao = QStringLiteral("/update/Atualizacao/orvalis Empresa/");
+
+QString Linha(const QString& chave, const QString& valor) {
+    return chave + QLatin1Char('=') + valor + QLatin1Char('\n');
+}
+
+}  // namespace
+
+FornecedorLocal::FornecedorLocal() = default;
+FornecedorLocal::~FornecedorLocal() = default;
+
+std::string FornecedorLocal::ConteudoExecutavel(const QString& nome, const QString& versao) {
+    return (nome + QLatin1Char(' ') + versao).toStdString();
+}
+
+void FornecedorLocal::Publicar(const QString& nome, const std::string& conteudo) {
+    const QString caminho = web_.PastaArquivos() + kPastaLiberacao + nome;
+    QDir().mkpath(QFileInfo(caminho).path());
+    QFile arquivo(caminho);
+    if (!arquivo.open(QIODevice::WriteOnly) ||
+        arquivo.write(conteudo.data(), static_cast<qint64>(conteudo.size())) !=
+            static_cast<qint64>(conteudo.size())) {
+        throw std::runtime_error("cannot publish " + nome.toStdString());
+    }
+}
+
+void FornecedorLocal::PublicarLiberacao(const QString& versao,
+                                        const std::vector<PacoteSql>& pacotesSql) {
+    auto executavel = [&](const QString& nome) {
+        return EntradaCompactada{nome.toStdString(), ConteudoExecutavel(nome, versao)};
+    };
+    auto pacote = [&](const QString& nome) {
+        return EscritorRar4::Montar({executavel(nome + QStringLiteral(".exe"))});
+    };
+    Publicar(QStringLiteral("WinRAR.exe"),
+             ConteudoExecutavel(QStringLiteral("WinRAR.exe"), versao));
+    Publicar(QStringLiteral("orvalisAssistente.exe"),
+             ConteudoExecutavel(QStringLiteral("orvalisAssistente.exe"), versao));
+    Publicar(
+        QStringLiteral("orvalisPacoteDll.rar"),
+        EscritorRar4::Montar({{"dll/orvalisComum.dll", "orvalisComum.dll " + versao.toStdString()},
+                              {"dll/midas.dll", "midas.dll " + versao.toStdString()}}));
+    for (const QString& nome :
+         {QStringLiteral("orvalisConectado"), QStringLiteral("orvalisMonitorPublicacao"),
+          QStringLiteral("orvalisService"), QStringLiteral("orvalisEmpresa"),
+          QStringLiteral("orvalisAssistente")}) {
+        Publicar(nome + QStringLiteral(".rar"), pacote(nome));
+    }
+    std::vector<EntradaCompactada> sql;
+    for (const PacoteSql& p : pacotesSql) sql.push_back({p.nome.toStdString(), p.conteudo});
+    Publicar(QStringLiteral("sql.rar"), EscritorRar4::Montar(sql));
+}
+
+void FornecedorLocal::Iniciar(const QString& entradaLiberacao) {
+    ServidoresLocais::ConfiarNaAutoridade();
+    web_.IniciarWeb();
+    web_.IniciarFtp(QJsonObject{{QStringLiteral("nomes"), QJsonArray{entradaLiberacao}}});
+    const Endpoints fornecedor = web_.Fornecedor();
+    const QJsonObject conta{{QStringLiteral("usuario"), fornecedor.emailConta},
+                            {QStringLiteral("senha"), fornecedor.emailSenha},
+                            {QStringLiteral("certificados"), ServidorCorreio::Certificados()}};
+    smtp_ = std::make_unique<ServidorCorreio>(ServidorCorreio::Tipo::Smtp, conta);
+    pop3_ = std::make_unique<ServidorCorreio>(ServidorCorreio::Tipo::Pop3, conta);
+}
+
+Endpoints FornecedorLocal::Fornecedor() const {
+    Endpoints fornecedor = web_.Fornecedor();
+    fornecedor.emailHost = QStringLiteral("mail.orvalis.test");
+    if (smtp_) fornecedor.smtpPorta = smtp_->Porta();
+    if (pop3_) fornecedor.pop3Porta = pop3_->Porta();
+    return fornecedor;
+}
+
+void FornecedorLocal::GravarIni(const QString& caminho) const {
+    const Endpoints f = Fornecedor();
+    QString ini = QStringLiteral("[fornecedor]\n");
+    ini += Linha(QStringLiteral("url_notas"), f.urlNotas);
+    ini += Linha(QStringLiteral("url_arquivos"), f.urlArquivos);
+    ini += Linha(QStringLiteral("url_site"), f.urlSite);
+    ini += Linha(QStringLiteral("url_site_http"), f.urlSiteHttp);
+    ini += Linha(QStringLiteral("ftp_host"), f.ftpHost);
+    ini += Linha(QStringLiteral("ftp_porta"), QString::number(f.ftpPorta));
+    ini += Linha(QStringLiteral("ftp_usuario_arquivos"), f.ftpUsuarioArquivos);
+    ini += Linha(QStringLiteral("ftp_usuario_site"), f.ftpUsuarioSite);
+    ini += Linha(QStringLiteral("email_host"), f.emailHost);
+    ini += Linha(QStringLiteral("smtp_porta"), QString::number(f.smtpPorta));
+    ini += Linha(QStringLiteral("pop3_porta"), QString::number(f.pop3Porta));
+    ini += Linha(QStringLiteral("email_conta"), f.emailConta);
+    ini += Linha(QStringLiteral("email_suporte"), f.emailSuporte);
+    QFile arquivo(caminho);
+    if (!arquivo.open(QIODevice::WriteOnly) || arquivo.write(ini.toUtf8()) < 0) {
+        throw std::runtime_error("cannot write " + caminho.toStdString());
+    }
+}
+
+QList<QJsonObject> FornecedorLocal::Mensagens() const {
+    QList<QJsonObject> mensagens;
+    if (!smtp_) return mensagens;
+    for (const QJsonObject& evento : smtp_->Registro()) {
+        if (evento.value(QStringLiteral("evento")).toString() == QLatin1String("mensagem")) {
+            mensagens << evento;
+        }
+    }
+    return mensagens;
+}
+
+}  // namespace orvalis::teste
