@@ -1,0 +1,228 @@
+#include "app/Erros.h"
+#include "app/UnPrincipal.h"
+#include "net/Endpoints.h"
+#include "tests/fixtures/EscritorRar4.h"
+#include "tests/support/InstalacaoTemporaria.h"
+#include "tests/support/ServidoresLocais.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QRegularExpression>
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace orvalis {
+namespace {
+
+using teste::EntradaCompactada;
+using teste::EscritorRar4;
+using teste::InstalacaoTemporaria;
+using teste::ServidoresLocais;
+
+const QString kMestre = InstalacaoTemporaria::kPastaMestre;
+const QString kTmp = InstalacaoTemporaria::kPastaMestre + "\\tmp";
+const QString kPacotes = "/update/Atualizacao/orvalis Empresa/";
+
+std::string Rar(std::vector<EntradaCompactada> entradas) {
+    return EscritorRar4::Montar(entradas);
+}
+
+// Phase 2 against the local stand-in of the vendor's web site: the files host, the
+// main site over https and over http, serving a release folder.
+class Fase2 : public ::testing::Test {
+  protected:
+    InstalacaoTemporaria instalacao;
+    teste::PlataformaTeste& plataforma = instalacao.plataforma();
+    TfrmPrincipal janela{plataforma};
+    ServidoresLocais servidores;
+    Endpoints anteriores = Endpoints::Atuais();
+
+    void SetUp() override {
+        ASSERT_TRUE(ServidoresLocais::NomesDeTesteResolvem())
+            << "run inside scripts/run-tests, whose hosts file names the test hosts";
+        ServidoresLocais::ConfiarNaAutoridade();
+        Publicar("WinRAR.exe", "winrar");
+        Publicar("orvalisAssistente.exe", "assistente novo");
+        Publicar("orvalisPacoteDll.rar", Rar({{"dll/orvalis.dll", "dll nova"}}));
+        Publicar("orvalisConectado.rar", Rar({{"orvalisConectado.exe", "conectado novo"}}));
+        Publicar("orvalisMonitorPublicacao.rar",
+                 Rar({{"orvalisMonitorPublicacao.exe", "monitor novo"}}));
+        Publicar("orvalisService.rar", Rar({{"bin/orvalisService.exe", "service novo"}}));
+        Publicar("orvalisEmpresa.rar", Rar({{"orvalisEmpresa.exe", "empresa nova"}}));
+        // The support packages put vendor executables beside the updater, so their
+        // application packages are fetched as well.
+        Publicar("orvalisAssistente.rar", Rar({{"orvalisAssistente.exe", "assistente de tmp"}}));
+        instalacao.Escrever(kMestre + "\\orvalisEmpresa.exe", "empresa antiga");
+        instalacao.Escrever(kMestre + "\\orvalisAtualizador.exe", "este programa");
+        instalacao.Escrever(kMestre + "\\outroPrograma.exe", "de outro fornecedor");
+        janela.itDiretorioPastaMestre = kMestre;
+        janela.itDownloadAplicativo = true;
+    }
+    void TearDown() override { Endpoints::Substituir(anteriores); }
+
+    void Publicar(const QString& nome, const std::string& conteudo) {
+        const QString caminho = servidores.PastaArquivos() + kPacotes + nome;
+        QDir().mkpath(QFileInfo(caminho).path());
+        QFile arquivo(caminho);
+        ASSERT_TRUE(arquivo.open(QIODevice::WriteOnly));
+        arquivo.write(conteudo.data(), static_cast<qint64>(conteudo.size()));
+    }
+    void Iniciar(const QJsonObject& falhas = {}) {
+        servidores.IniciarWeb(falhas);
+        Endpoints::Substituir(servidores.Fornecedor());
+    }
+    // Runs phase 2 and tells whether it ended with the silent abort.
+    bool Executar() {
+        try {
+            janela.Fase2DownloadAplicativos();
+        } catch (const EAbort&) {
+            return true;
+        }
+        return false;
+    }
+    // The paths asked of the files host, in order.
+    QStringList Pedidos() const {
+        QStringList caminhos;
+        for (const QJsonObject& e : servidores.Eventos("arquivos", "pedido")) {
+            caminhos << e["linha"].toString().section(' ', 1, 1);
+        }
+        return caminhos;
+    }
+    static QJsonObject FalhaDeCaminho(const QString& nome, const char* modo) {
+        return QJsonObject{
+            {"caminhos", QJsonObject{{kPacotes + nome, QJsonObject{{"modo", modo}}}}}};
+    }
+    QString Texto(const QString& caminho) const {
+        return QString::fromUtf8(instalacao.Ler(caminho));
+    }
+};
+
+TEST_F(Fase2, FetchesTheSupportPackagesAndOnePackagePerInstalledApplication) {
+    Iniciar();
+    EXPECT_FALSE(Executar());
+    EXPECT_TRUE(janela.itDownloadAplicativo);
+
+    const QString base = "/update/Atualizacao/orvalis%20Empresa/";
+    QStringList esperados;
+    // The applications come in the order the folder lists them; "orvalisService.exe",
+    // "WinRAR.exe", the updater and the other vendor's program are not managed.
+    for (const char* nome :
+         {"WinRAR.exe", "orvalisAssistente.exe", "orvalisPacoteDll.rar", "orvalisConectado.rar",
+          "orvalisMonitorPublicacao.rar", "orvalisService.rar", "orvalisAssistente.rar",
+          "orvalisConectado.rar", "orvalisEmpresa.rar", "orvalisMonitorPublicacao.rar"}) {
+        esperados << "/" << base + nome;  // one probe of the files host before each
+    }
+    EXPECT_EQ(Pedidos(), esperados);
+
+    // The installed executable stays until phase 6; the new one waits in tmp.
+    EXPECT_EQ(Texto(kMestre + "\\orvalisEmpresa.exe"), "empresa antiga");
+    EXPECT_EQ(Texto(kTmp + "\\orvalisEmpresa.exe"), "empresa nova");
+    EXPECT_TRUE(instalacao.Existe(kTmp + "\\orvalisEmpresa.rar"));
+    EXPECT_EQ(Texto(kTmp + "\\orvalisAssistente.exe"), "assistente de tmp");
+    EXPECT_EQ(Texto(kMestre + "\\orvalisAssistente.exe"), "assistente novo")
+        << "an application package's executable is not copied beside the updater";
+
+    // Support packages: unpacked beside the updater, their executables one level up,
+    // their archives gone but for the DLL package that the workstations take.
+    EXPECT_EQ(Texto(kMestre + "\\WinRAR.exe"), "winrar");
+    EXPECT_EQ(Texto(kMestre + "\\orvalisAssistente.exe"), "assistente novo");
+    EXPECT_EQ(Texto(kMestre + "\\orvalis.dll"), "dll nova");
+    EXPECT_TRUE(instalacao.Existe(kMestre + "\\orvalisPacoteDll.rar"));
+    for (const char* nome : {"orvalisConectado", "orvalisMonitorPublicacao", "orvalisService"}) {
+        SCOPED_TRACE(nome);
+        EXPECT_FALSE(instalacao.Existe(kMestre + "\\" + nome + ".rar"));
+        EXPECT_TRUE(instalacao.Existe(kMestre + "\\" + nome + ".exe"));
+        EXPECT_TRUE(instalacao.Existe(InstalacaoTemporaria::kRaizServidor + "\\" + nome + ".exe"));
+    }
+
+    const QStringList log = janela.LinhasLog();
+    ASSERT_FALSE(log.isEmpty());
+    EXPECT_TRUE(log[0].endsWith(" FASE 2 de 7 - DOWNLOAD DOS APLICATIVOS:"));
+    EXPECT_TRUE(log[1].endsWith("   - Fazendo download do WinRAR.exe em: " + kMestre));
+    EXPECT_TRUE(log[2].endsWith("   - OK"));
+    EXPECT_TRUE(log.last().endsWith("   - OK"));
+    EXPECT_TRUE(log[log.size() - 2].endsWith(
+        "   - Fazendo download do orvalisMonitorPublicacao.rar em: " + kMestre + "\\tmp"));
+    // Each extraction waits 5000 ms and 1000 ms; the loop starts after 2000 ms.
+    const std::vector<uint32_t> esperas(plataforma.esperas.begin(), plataforma.esperas.end());
+    std::vector<uint32_t> esperadas;
+    for (int i = 0; i < 4; ++i) esperadas.insert(esperadas.end(), {5000, 1000});
+    esperadas.push_back(2000);
+    for (int i = 0; i < 4; ++i) esperadas.insert(esperadas.end(), {5000, 1000});
+    EXPECT_EQ(esperas, esperadas);
+}
+
+TEST_F(Fase2, AFailedSupportPackageEndsThePhaseBeforeTheApplications) {
+    Iniciar(FalhaDeCaminho("orvalisConectado.rar", "404"));
+    EXPECT_TRUE(Executar());
+    EXPECT_FALSE(janela.itDownloadAplicativo);
+    const QStringList log = janela.LinhasLog();
+    EXPECT_TRUE(log.last().endsWith("   - Erro: Falha no download do orvalisConectado.rar"));
+    EXPECT_TRUE(log[log.size() - 2].endsWith("   - Fazendo download do orvalisConectado.rar em: " +
+                                             kMestre));
+    EXPECT_FALSE(Pedidos().join(' ').contains("orvalisEmpresa.rar"));
+    EXPECT_FALSE(instalacao.Existe(kTmp)) << "the staging folder comes after the support packages";
+}
+
+TEST_F(Fase2, AFailedApplicationPackageEndsTheLoopButNotThePhase) {
+    Iniciar(FalhaDeCaminho("orvalisEmpresa.rar", "cortado"));
+    EXPECT_FALSE(Executar());
+    EXPECT_FALSE(janela.itDownloadAplicativo);
+    EXPECT_TRUE(
+        janela.LinhasLog().last().endsWith("   - Erro: Falha no download do orvalisEmpresa.rar"));
+    // orvalisMonitorPublicacao.exe is listed after orvalisEmpresa.exe: its package is
+    // fetched only once, as a support package.
+    EXPECT_EQ(Pedidos().filter("orvalisMonitorPublicacao.rar").size(), 1);
+    EXPECT_EQ(Texto(kMestre + "\\orvalisEmpresa.exe"), "empresa antiga");
+}
+
+TEST_F(Fase2, ALeftoverPartFileFailsThePackageAndIsRemoved) {
+    instalacao.Escrever(kMestre + "\\orvalisService.rar.part", "resto");
+    Iniciar();
+    EXPECT_TRUE(Executar());
+    EXPECT_FALSE(instalacao.Existe(kMestre + "\\orvalisService.rar.part"));
+    EXPECT_FALSE(janela.itDownloadAplicativo) << "the run must stop before the database";
+    const QStringList log = janela.LinhasLog();
+    EXPECT_TRUE(log.last().endsWith("   - Erro: Falha no download do orvalisService.rar"));
+    EXPECT_FALSE(log.join('\n').contains("Descompactação"));
+}
+
+TEST_F(Fase2, ExtractionNeverOverwritesAnExistingFile) {
+    instalacao.Escrever(kMestre + "\\orvalis.dll", "dll do cliente");
+    Iniciar();
+    EXPECT_FALSE(Executar());
+    EXPECT_EQ(Texto(kMestre + "\\orvalis.dll"), "dll do cliente");
+}
+
+TEST_F(Fase2, ADamagedArchiveTakesTheExtractionErrorPath) {
+    std::string inteiro = Rar({{"orvalisConectado.exe", std::string(4096, 'x')}});
+    Publicar("orvalisConectado.rar", inteiro.substr(0, inteiro.size() / 2));
+    Iniciar();
+    EXPECT_TRUE(Executar());
+    EXPECT_FALSE(janela.itDownloadAplicativo);
+    const QStringList log = janela.LinhasLog();
+    ASSERT_GE(log.size(), 2);
+    EXPECT_TRUE(log[log.size() - 2].endsWith("   - Erro: Descompactação do orvalisConectado.rar"));
+    EXPECT_TRUE(log.last().endsWith("   - Erro: Falha no download do orvalisConectado.rar"));
+    EXPECT_FALSE(instalacao.Existe(kMestre + "\\orvalisConectado.exe"))
+        << "no half-written executable";
+}
+
+TEST_F(Fase2, TheFilesHostDownMakesEveryPackageComeFromTheMainSite) {
+    Iniciar(QJsonObject{{"servidores", QJsonObject{{"arquivos", QJsonObject{{"modo", "fora"}}}}}});
+    EXPECT_FALSE(Executar());
+    EXPECT_TRUE(janela.itDownloadAplicativo);
+    QStringList caminhos;
+    for (const QJsonObject& e : servidores.Eventos("site", "pedido")) {
+        caminhos << e["linha"].toString().section(' ', 1, 1);
+    }
+    EXPECT_EQ(caminhos.filter("/update/").size(), 10);
+    EXPECT_EQ(caminhos.filter(QRegularExpression("^/$")).size(), 10);
+}
+
+}  // namespace
+}  // namespace orvalis
