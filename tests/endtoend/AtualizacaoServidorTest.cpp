@@ -1,0 +1,175 @@
+// The real program, started as the ERP starts it, updating a server installation
+// against the local stand-in of the vendor.
+#include "tests/support/BancoTeste.h"
+#include "tests/support/FornecedorLocal.h"
+#include "tests/support/InstalacaoTemporaria.h"
+
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QJsonObject>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+namespace orvalis {
+namespace {
+
+using teste::BancoTeste;
+using teste::FornecedorLocal;
+using teste::InstalacaoTemporaria;
+
+const QString kMestre = InstalacaoTemporaria::kPastaMestre;
+const QString kBanco = InstalacaoTemporaria::kPastaDados + "\\Rivelobase.fdb";
+
+const char* kPacote121 =
+    "CREATE TABLE CAD_NOVIDADE (ID INTEGER NOT NULL PRIMARY KEY, DESCRICAO VARCHAR(60));;\r\n"
+    "INSERT INTO CAD_NOVIDADE VALUES (1, 'Atualização 121');;\r\n";
+const char* kPacote122 =
+    "CREATE PROCEDURE SP_CONTAR_NOVIDADES RETURNS (TOTAL INTEGER) AS\r\n"
+    "DECLARE VARIABLE N INTEGER;\r\n"
+    "BEGIN\r\n"
+    "  SELECT COUNT(*) FROM CAD_NOVIDADE INTO :N;\r\n"
+    "  TOTAL = N;\r\n"
+    "  SUSPEND;\r\n"
+    "END;;\r\n"
+    "INSERT INTO CAD_NOVIDADE VALUES (2, 'Atualização 122');;\r\n";
+const char* kPacote122Falho =
+    "INSERT INTO CAD_NOVIDADE VALUES (2, 'Atualização 122');;\r\n"
+    "INSERT INTO TABELA_QUE_NAO_EXISTE VALUES (1);;\r\n";
+
+class AtualizacaoServidor : public ::testing::Test {
+  protected:
+    InstalacaoTemporaria instalacao;
+    FornecedorLocal fornecedor;
+    QProcess programa;
+    QString carimbo;
+
+    void Preparar(const char* pacote122) {
+        ASSERT_TRUE(teste::ServidoresLocais::NomesDeTesteResolvem())
+            << "run inside scripts/run-tests, whose hosts file names the test hosts";
+        fornecedor.PublicarLiberacao(
+            "2.8", {{"orvEMP0121.sql", kPacote121}, {"orvEMP0122.sql", pacote122}});
+        fornecedor.Iniciar("2.8.ERP");
+
+        const QString binario =
+            QString::fromLocal8Bit(std::getenv("ORVALIS_BINARY_DIR")) + "/orvalisAtualizador";
+        ASSERT_TRUE(QFile::copy(binario, instalacao.Nativo(kMestre + "\\orvalisAtualizador.exe")));
+        for (const char* nome : {"orvalisEmpresa.exe", "orvalisConectado.exe"}) {
+            instalacao.Escrever(
+                kMestre + "\\" + nome,
+                QByteArray::fromStdString(FornecedorLocal::ConteudoExecutavel(nome, "2.7")));
+        }
+        instalacao.Escrever(kMestre + "\\outroFornecedor.exe", "não é do orvalis");
+        for (const char* lock :
+             {"orvalisComissao2", "orvalisMonitorEmail", "orvalisMonitorPublicacao"}) {
+            instalacao.Escrever(
+                InstalacaoTemporaria::kPastaDados + "\\RIVELOBASE.FDB" + lock + ".lock", "");
+        }
+        BancoTeste::Criar(instalacao.Nativo(kBanco).toStdString(), BancoTeste::Variante::kCompleta);
+    }
+
+    // Starts the program as the ERP on the server does and waits for the end of the
+    // run: the marker file rewritten, then the report received.
+    void Executar() {
+        const QString ini = instalacao.Nativo(kMestre + "\\fornecedor.ini");
+        fornecedor.GravarIni(ini);
+        QProcessEnvironment ambiente = QProcessEnvironment::systemEnvironment();
+        ambiente.insert("ORVALIS_UNIDADES", instalacao.unidades());
+        ambiente.insert("ORVALIS_FORNECEDOR", ini);
+        ambiente.insert("QT_QPA_PLATFORM", "offscreen");
+        programa.setProcessEnvironment(ambiente);
+        programa.setWorkingDirectory(instalacao.Nativo(kMestre));
+        programa.setProcessChannelMode(QProcess::ForwardedChannels);
+        const QString marcador = InstalacaoTemporaria::kPastaDados + "\\Conectado.txt";
+        programa.start(instalacao.Nativo(kMestre + "\\orvalisAtualizador.exe"),
+                       {"@F2", "@MC:\\orvalis§Empresa\\Atualizador",
+                        "@BC:\\orvalis§Empresa\\Dados\\Rivelobase.fdb", "@ED:\\orvalis§Estacao",
+                        "@AorvalisEmpresa.exe", "@V2.7", "@I1"});
+        ASSERT_TRUE(programa.waitForStarted(10000));
+        QDeadlineTimer prazo(300000);
+        while (!(instalacao.Existe(marcador) && instalacao.Ler(marcador) == "ATUALIZAR\r\n" &&
+                 !fornecedor.Mensagens().isEmpty())) {
+            ASSERT_FALSE(prazo.hasExpired()) << "the run did not end";
+            ASSERT_EQ(programa.state(), QProcess::Running) << "the program ended by itself";
+            QThread::msleep(200);
+        }
+        // The window waits for its OK button; the test is done with it.
+        programa.kill();
+        programa.waitForFinished(10000);
+        const QStringList backups = instalacao.Listar(InstalacaoTemporaria::kPastaBackup);
+        ASSERT_EQ(backups.size(), 1);
+        carimbo = backups[0];
+    }
+
+    QString Backup() const { return InstalacaoTemporaria::kPastaBackup + "\\" + carimbo; }
+    std::string Texto(const QString& caminho) { return instalacao.Ler(caminho).toStdString(); }
+};
+
+TEST_F(AtualizacaoServidor, UpdatesTheDatabaseAndTheProgramsAndReportsSuccess) {
+    Preparar(kPacote122);
+    Executar();
+
+    EXPECT_TRUE(carimbo.startsWith("2.7.")) << carimbo.toStdString();
+    EXPECT_FALSE(instalacao.Existe(InstalacaoTemporaria::kPastaDados + "\\OLD_RIVELOBASE.FDB"));
+    {
+        // The stamp gives the file its live name in the letter case the program writes.
+        BancoTeste banco(instalacao.Encontrado(kBanco));
+        EXPECT_EQ(banco.Valor("SELECT SCRIPT_RODADO FROM TAB_PARAMETRO"), "122");
+        EXPECT_EQ(banco.Valor("SELECT VERSAO_ERP FROM TAB_PARAMETRO"), "2.8");
+        EXPECT_EQ(banco.Valor("SELECT TOTAL FROM SP_CONTAR_NOVIDADES"), "2");
+        EXPECT_EQ(banco.Valor("SELECT DESCRICAO FROM CAD_NOVIDADE WHERE ID = 1"),
+                  "Atualização 121");
+    }
+    EXPECT_EQ(Texto(kMestre + "\\orvalisEmpresa.exe"), "orvalisEmpresa.exe 2.8");
+    EXPECT_EQ(Texto(Backup() + "\\orvalisEmpresa.exe"), "orvalisEmpresa.exe 2.7");
+    EXPECT_EQ(Texto(kMestre + "\\outroFornecedor.exe"), "não é do orvalis");
+    EXPECT_TRUE(instalacao.Existe(Backup() + "\\OLD_RIVELOBASE.FDB"));
+    {
+        BancoTeste copia(instalacao.Nativo(Backup() + "\\OLD_RIVELOBASE.FDB").toStdString());
+        EXPECT_EQ(copia.Valor("SELECT SCRIPT_RODADO FROM TAB_PARAMETRO"), "120")
+            << "the backup is the database before the packages";
+    }
+    EXPECT_TRUE(instalacao.Existe(kMestre + "\\orvalisComum.dll"));
+    EXPECT_TRUE(instalacao.Existe(kMestre + "\\orvalisPacoteDll.rar"));
+    EXPECT_FALSE(instalacao.Existe(kMestre + "\\tmp"));
+    for (const char* lock :
+         {"orvalisComissao2", "orvalisMonitorEmail", "orvalisMonitorPublicacao"}) {
+        EXPECT_FALSE(instalacao.Existe(InstalacaoTemporaria::kPastaDados + "\\RIVELOBASE.FDB" +
+                                       lock + ".lock"))
+            << lock;
+    }
+    const QJsonObject mensagem = fornecedor.Mensagens().first();
+    EXPECT_EQ(mensagem["assunto"].toString(),
+              "orvalis Empresa - Atualização Concluída com Sucesso - Versão 2.8 - " +
+                  QString("Padaria São João Ltda"));
+    EXPECT_TRUE(mensagem["corpo"].toString().contains(" ATUALIZAÇÃO CONCLUÍDA COM SUCESSO:"));
+}
+
+TEST_F(AtualizacaoServidor, AFailingStatementLeavesTheDatabaseAndTheProgramsAsTheyWere) {
+    Preparar(kPacote122Falho);
+    Executar();
+
+    EXPECT_FALSE(instalacao.Existe(InstalacaoTemporaria::kPastaDados + "\\OLD_RIVELOBASE.FDB"));
+    {
+        // The stamp gives the file its live name in the letter case the program writes.
+        BancoTeste banco(instalacao.Encontrado(kBanco));
+        EXPECT_EQ(banco.Valor("SELECT SCRIPT_RODADO FROM TAB_PARAMETRO"), "120");
+        EXPECT_EQ(banco.Valor("SELECT COUNT(*) FROM RDB$RELATIONS WHERE RDB$RELATION_NAME = "
+                              "'CAD_NOVIDADE'"),
+                  "0")
+            << "package 121 is undone with the rest";
+    }
+    EXPECT_EQ(Texto(kMestre + "\\orvalisEmpresa.exe"), "orvalisEmpresa.exe 2.7");
+    EXPECT_FALSE(instalacao.Existe(kMestre + "\\tmp"));
+    const QJsonObject mensagem = fornecedor.Mensagens().first();
+    EXPECT_TRUE(mensagem["assunto"].toString().startsWith(
+        "orvalis Empresa - FALHA DA ATUALIZAÇÃO DO SISTEMA - Versão 2.8 - "));
+    EXPECT_TRUE(mensagem["corpo"].toString().contains(" FALHA NA ATUALIZAÇÃO DO SISTEMA:"));
+}
+
+}  // namespace
+}  // namespace orvalis
