@@ -168,10 +168,19 @@ TEST_F(JanelaPrincipal, ReleaseNotesLinkNamesTheApplicationWithoutItsExtension) 
 }
 
 TEST_F(JanelaPrincipal, FocusEnteringTheWorkstationPageGoesToItsButton) {
-    janela.PageControl1->setCurrentWidget(janela.TabSheet1);
-    janela.btFase1->show();
+    // Shown as a workstation refresh starts it.
+    plataforma.linhaComando =
+        "orvalisAtualizador.exe @F1 @AorvalisEmpresa.exe @MC:\\orvalis§Empresa\\Atualizador";
     janela.show();
+    janela.timerAtualizaMaqLocal->stop();
+    janela.btFase1->show();
     QApplication::setActiveWindow(&janela);
+    // The focus comes from outside the page into one of its elements.
+    QPushButton fora(&janela);
+    fora.show();
+    fora.setFocus();
+    QApplication::processEvents();
+    ASSERT_EQ(QApplication::focusWidget(), &fora);
     janela.lblFase1->setFocusPolicy(Qt::StrongFocus);
     janela.lblFase1->setFocus();
     QApplication::processEvents();
@@ -203,7 +212,6 @@ TEST_P(RegraFechamento, StartsTheCallingApplicationUnlessItIsTheAssistant) {
           +[](TfrmPrincipal& j) { j.btFase1Click(); }}) {
         plataforma.execucoes.clear();
         plataforma.pedidosTermino = 0;
-        janela.show();
         fechar(janela);
         EXPECT_EQ(plataforma.pedidosTermino, 1);
         if (caso.iniciaAplicativo) {
@@ -237,13 +245,11 @@ TEST_F(JanelaPrincipal, CloseBoxAndOkButtonDuringARunAreIgnored) {
     janela.itParametroCaminhoExecutavel = InstalacaoTemporaria::kPastaEstacao;
     janela.itAplicativo = "orvalisEmpresa.exe";
     instalacao.Escrever(InstalacaoTemporaria::kPastaEstacao + "\\orvalisEmpresa.exe", "MZ");
-    janela.show();
     janela.btOk->show();
     janela.executor().ExecutarExecucao([&] {
         EXPECT_FALSE(janela.close());
         QTest::mouseClick(janela.btOk, Qt::LeftButton);
     });
-    EXPECT_TRUE(janela.isVisible());
     EXPECT_EQ(plataforma.pedidosTermino, 0);
     EXPECT_TRUE(plataforma.execucoes.empty());
     // Once the run has ended, the close goes through.

@@ -3,7 +3,7 @@
 #include "app/UnPrincipal.h"
 #include "tests/support/BancoTeste.h"
 #include "tests/support/ImpressaoQt.h"
-#include "tests/database/PlataformaFalhas.h"
+#include "tests/support/PlataformaFalhas.h"
 #include "tests/support/InstalacaoTemporaria.h"
 
 #include <QByteArray>

@@ -28,7 +28,7 @@ using orvalis::teste::FornecedorLocal;
 
 const char* kPacote121 =
     "CREATE TABLE CAD_NOVIDADE (ID INTEGER NOT NULL PRIMARY KEY, DESCRICAO VARCHAR(60));;\r\n"
-    "INSERT INTO CAD_NOVIDADE VALUES (1, 'Atualização 121');;\r\n";
+    "INSERT INTO CAD_NOVIDADE VALUES (1, 'Atualiza\xE7\xE3o 121');;\r\n";  // Windows-1252
 const char* kPacote122 =
     "CREATE PROCEDURE SP_CONTAR_NOVIDADES RETURNS (TOTAL INTEGER) AS\r\n"
     "DECLARE VARIABLE N INTEGER;\r\n"
@@ -37,7 +37,7 @@ const char* kPacote122 =
     "  TOTAL = N;\r\n"
     "  SUSPEND;\r\n"
     "END;;\r\n"
-    "INSERT INTO CAD_NOVIDADE VALUES (2, 'Atualização 122');;\r\n";
+    "INSERT INTO CAD_NOVIDADE VALUES (2, 'Atualiza\xE7\xE3o 122');;\r\n";
 
 void Escrever(const QString& caminho, const QByteArray& conteudo) {
     QDir().mkpath(QFileInfo(caminho).path());

@@ -27,7 +27,7 @@ const QString kBanco = InstalacaoTemporaria::kPastaDados + "\\Rivelobase.fdb";
 
 const char* kPacote121 =
     "CREATE TABLE CAD_NOVIDADE (ID INTEGER NOT NULL PRIMARY KEY, DESCRICAO VARCHAR(60));;\r\n"
-    "INSERT INTO CAD_NOVIDADE VALUES (1, 'Atualização 121');;\r\n";
+    "INSERT INTO CAD_NOVIDADE VALUES (1, 'Atualiza\xE7\xE3o 121');;\r\n";  // Windows-1252
 const char* kPacote122 =
     "CREATE PROCEDURE SP_CONTAR_NOVIDADES RETURNS (TOTAL INTEGER) AS\r\n"
     "DECLARE VARIABLE N INTEGER;\r\n"
@@ -36,9 +36,9 @@ const char* kPacote122 =
     "  TOTAL = N;\r\n"
     "  SUSPEND;\r\n"
     "END;;\r\n"
-    "INSERT INTO CAD_NOVIDADE VALUES (2, 'Atualização 122');;\r\n";
+    "INSERT INTO CAD_NOVIDADE VALUES (2, 'Atualiza\xE7\xE3o 122');;\r\n";
 const char* kPacote122Falho =
-    "INSERT INTO CAD_NOVIDADE VALUES (2, 'Atualização 122');;\r\n"
+    "INSERT INTO CAD_NOVIDADE VALUES (2, 'dois');;\r\n"
     "INSERT INTO TABELA_QUE_NAO_EXISTE VALUES (1);;\r\n";
 
 class AtualizacaoServidor : public ::testing::Test {
@@ -122,7 +122,8 @@ TEST_F(AtualizacaoServidor, UpdatesTheDatabaseAndTheProgramsAndReportsSuccess) {
         EXPECT_EQ(banco.Valor("SELECT VERSAO_ERP FROM TAB_PARAMETRO"), "2.8");
         EXPECT_EQ(banco.Valor("SELECT TOTAL FROM SP_CONTAR_NOVIDADES"), "2");
         EXPECT_EQ(banco.Valor("SELECT DESCRICAO FROM CAD_NOVIDADE WHERE ID = 1"),
-                  "Atualização 121");
+                  QString::fromUtf8("Atualização 121"))
+            << "a package without a byte-order mark is Windows-1252";
     }
     EXPECT_EQ(Texto(kMestre + "\\orvalisEmpresa.exe"), "orvalisEmpresa.exe 2.8");
     EXPECT_EQ(Texto(Backup() + "\\orvalisEmpresa.exe"), "orvalisEmpresa.exe 2.7");

@@ -1,4 +1,4 @@
-#include "tests/database/PlataformaFalhas.h"
+#include "tests/support/PlataformaFalhas.h"
 
 namespace orvalis::teste {
 

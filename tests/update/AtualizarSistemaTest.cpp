@@ -1,0 +1,352 @@
+#include "app/Erros.h"
+#include "app/UnPrincipal.h"
+#include "database/ConexaoBanco.h"
+#include "net/Endpoints.h"
+#include "tests/support/BancoTeste.h"
+#include "tests/support/FornecedorLocal.h"
+#include "tests/support/ImpressaoQt.h"
+#include "tests/support/InstalacaoTemporaria.h"
+#include "tests/support/PlataformaFalhas.h"
+
+#include <QDir>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <optional>
+
+namespace orvalis {
+namespace {
+
+using teste::BancoTeste;
+using teste::FornecedorLocal;
+using teste::InstalacaoTemporaria;
+
+const QString kMestre = InstalacaoTemporaria::kPastaMestre;
+const QString kDados = InstalacaoTemporaria::kPastaDados;
+const QString kBanco = kDados + "\\Rivelobase.fdb";
+
+const char* kPacote121 =
+    "CREATE TABLE CAD_NOVIDADE (ID INTEGER NOT NULL PRIMARY KEY, DESCRICAO VARCHAR(60));;\r\n"
+    "INSERT INTO CAD_NOVIDADE VALUES (1, 'um');;\r\n";
+const char* kPacote122 = "INSERT INTO CAD_NOVIDADE VALUES (2, 'dois');;\r\n";
+
+const QStringList kLinhasFalha = {
+    " FALHA NA ATUALIZAÇÃO DO SISTEMA:",
+    "   - O seu sistema e banco de dados não foram atualizados.",
+    "   - Entre em contato com o suporte técnico da orvalis.",
+    "   - A versão anterior, sem alterações, continua disponível para o uso."};
+const QStringList kLinhasSucesso = {
+    " ATUALIZAÇÃO CONCLUÍDA COM SUCESSO:", "   - O seu banco de dados foi atualizado.",
+    "   - A nova versão do sistema está disponível no seu servidor.",
+    "   - Obrigado por manter seu sistema sempre atualizado.",
+    "   - O sistema já está liberado para o uso."};
+
+// A server installation at script counter 120 prepared as the launch leaves it, the
+// vendor's stand-in publishing release 2.8 with packages 121 and 122, and the window
+// that runs the update on a platform that can fail a copy on request.
+class Atualizacao : public ::testing::Test {
+  protected:
+    InstalacaoTemporaria instalacao;
+    teste::PlataformaTeste& gravador = instalacao.plataforma();
+    teste::PlataformaFalhas plataforma{gravador};
+    TfrmPrincipal janela{plataforma};
+    FornecedorLocal fornecedor;
+    Endpoints anteriores = Endpoints::Atuais();
+
+    void SetUp() override {
+        ASSERT_TRUE(teste::ServidoresLocais::NomesDeTesteResolvem())
+            << "run inside scripts/run-tests, whose hosts file names the test hosts";
+        instalacao.Escrever(kMestre + "\\orvalisEmpresa.exe", "orvalisEmpresa.exe 2.7");
+        BancoTeste::Criar(instalacao.Nativo(kBanco).toStdString(), BancoTeste::Variante::kCompleta);
+        janela.itDiretorioPastaMestre = kMestre;
+        janela.itParametroCaminhoBD = kBanco;
+        janela.itParametroCaminhoExecutavel = InstalacaoTemporaria::kPastaEstacao;
+        janela.itAplicativo = "orvalisEmpresa.exe";
+        janela.itVersaoErp = "2.7";
+        janela.itVersaoSite = "2.8";
+        janela.itUsuario = 1;
+        janela.itBackup = janela.MontarPastasServidor();
+        janela.itdhDataHoraAtualizacao = gravador.agora;
+        instalacao.CriarPasta(janela.PastaBackupExecucao());
+    }
+    void TearDown() override { Endpoints::Substituir(anteriores); }
+
+    void Publicar(const char* pacote122 = kPacote122) {
+        fornecedor.PublicarLiberacao(
+            "2.8", {{"orvEMP0121.sql", kPacote121}, {"orvEMP0122.sql", pacote122}});
+        fornecedor.Iniciar("2.8.ERP");
+        Endpoints::Substituir(fornecedor.Fornecedor());
+    }
+    // Runs the update as its timer does; tells whether an error (a failed run's silent
+    // abort) ended the event.
+    bool Executar() {
+        bool erro = false;
+        janela.executor().ExecutarExecucao([&] {
+            try {
+                janela.AtualizarSistema();
+            } catch (...) {
+                erro = true;
+                throw;
+            }
+        });
+        return erro;
+    }
+    QStringList Textos() const {
+        QStringList textos;
+        for (const QString& linha : janela.LinhasLog()) textos << linha.mid(19);
+        return textos;
+    }
+    std::optional<BancoTeste> Banco() {
+        return std::optional<BancoTeste>(std::in_place, instalacao.Encontrado(kBanco));
+    }
+    void VerificarLimpeza() {
+        EXPECT_FALSE(instalacao.Existe(kMestre + "\\tmp"));
+        EXPECT_EQ(instalacao.Ler(kDados + "\\Conectado.txt"), QByteArray("ATUALIZAR\r\n"));
+        EXPECT_FALSE(instalacao.Existe(kDados + "\\OLD_RIVELOBASE.FDB"))
+            << "the database has its live name back";
+    }
+    int Contar(const QString& texto) const { return static_cast<int>(Textos().count(texto)); }
+};
+
+TEST_F(Atualizacao, WithoutTheVendorsFtpSiteStopsAtTheFirstCheck) {
+    janela.itVersaoSite = "SEM";
+    instalacao.CriarPasta(kMestre + "\\tmp");
+    instalacao.Escrever(kMestre + "\\tmp\\resto.rar", "x");
+    EXPECT_FALSE(Executar());
+    EXPECT_EQ(Textos(), QStringList({" FASE 1 de 7 - VERIFICAÇÕES INICIAIS",
+                                     "   - Testando conexão com o site da orvalis",
+                                     "   - Erro: Falha na conexão com o site"}) +
+                            kLinhasFalha);
+    EXPECT_FALSE(janela.btRefresh->isHidden());
+    EXPECT_FALSE(janela.btAbortar->isHidden());
+    EXPECT_EQ(janela.Label1->text(), "Aguarde… Atualizando o sistema");
+    EXPECT_TRUE(janela.AssuntoEmail.isEmpty()) << "no report";
+    VerificarLimpeza();
+}
+
+TEST_F(Atualizacao, AnyOtherReleaseTextGoesOnToTheDatabaseCheck) {
+    for (const QString& versao : {QString("sem"), QString()}) {
+        SCOPED_TRACE(versao.toStdString());
+        janela.itVersaoSite = versao;
+        // The database is held by another user: phase 1 stops at its rename.
+        BancoTeste outro(instalacao.Nativo(kBanco).toStdString());
+        EXPECT_TRUE(Executar()) << "the silent abort ends the event";
+        EXPECT_EQ(Textos().mid(0, 3),
+                  QStringList({" FASE 1 de 7 - VERIFICAÇÕES INICIAIS",
+                               "   - Testando conexão com o site da orvalis", "   - OK"}));
+        EXPECT_EQ(Contar(" FASE 2 de 7 - DOWNLOAD DOS APLICATIVOS:"), 0);
+    }
+}
+
+TEST_F(Atualizacao, PhaseOneStoppedBeforeTakingTheDatabaseHasNoOutcome) {
+    Publicar();
+    BancoTeste outro(instalacao.Nativo(kBanco).toStdString());
+    EXPECT_TRUE(Executar()) << "the silent abort ends the event";
+    EXPECT_FALSE(janela.itDesconectouBanco);
+    EXPECT_EQ(Contar(" FASE 7 DE 7 - ENVIO DE E-MAIL INFORMATIVO:"), 0);
+    EXPECT_EQ(Contar(" FALHA NA ATUALIZAÇÃO DO SISTEMA:"), 0);
+    EXPECT_EQ(janela.Label1->text(), "Aguarde… Atualizando o sistema");
+    EXPECT_TRUE(fornecedor.Mensagens().isEmpty());
+    EXPECT_FALSE(janela.btRefresh->isHidden());
+    EXPECT_FALSE(janela.btAbortar->isHidden());
+    EXPECT_EQ(instalacao.Ler(kDados + "\\Conectado.txt"), QByteArray("ATUALIZAR\r\n"));
+}
+
+TEST_F(Atualizacao, UpdatesEverythingAndReportsSuccess) {
+    Publicar();
+    EXPECT_FALSE(Executar());
+    {
+        auto banco = Banco();
+        EXPECT_EQ(banco->Valor("SELECT SCRIPT_RODADO FROM TAB_PARAMETRO"), "122");
+        EXPECT_EQ(banco->Valor("SELECT VERSAO_ERP FROM TAB_PARAMETRO"), "2.8");
+    }
+    EXPECT_EQ(instalacao.Ler(kMestre + "\\orvalisEmpresa.exe"), "orvalisEmpresa.exe 2.8");
+    EXPECT_EQ(instalacao.Ler(janela.PastaBackupExecucao() + "\\orvalisEmpresa.exe"),
+              "orvalisEmpresa.exe 2.7");
+    EXPECT_EQ(janela.Label1->text(), "Sistema Atualizado");
+    EXPECT_FALSE(janela.btOk->isHidden());
+    EXPECT_TRUE(janela.btRefresh->isHidden());
+    EXPECT_EQ(Textos().mid(Textos().size() - 5), kLinhasSucesso);
+    EXPECT_EQ(janela.AssuntoEmail,
+              "orvalis Empresa - Atualização Concluída com Sucesso - Versão 2.8 - Padaria São "
+              "João Ltda");
+    ASSERT_EQ(fornecedor.Mensagens().size(), 1);
+    EXPECT_FALSE(janela.itErroAtualizacao);
+    VerificarLimpeza();
+}
+
+TEST_F(Atualizacao, ADatabaseTooOldIsNotTouchedAndTheRunFails) {
+    Publicar();
+    {
+        BancoTeste banco(instalacao.Nativo(kBanco).toStdString());
+        banco.Executar("UPDATE TAB_PARAMETRO SET SCRIPT_RODADO = 60");
+    }
+    EXPECT_FALSE(Executar()) << "a failure the run reports itself";
+    EXPECT_TRUE(janela.itVersaoAntiga);
+    EXPECT_EQ(Contar(" FASE 2 de 7 - DOWNLOAD DOS APLICATIVOS:"), 0);
+    EXPECT_TRUE(fornecedor.web().Eventos("arquivos", "pedido").size() <= 2) << "no download";
+    EXPECT_EQ(janela.Label1->text(), "Falha na atualização do Sistema");
+    EXPECT_TRUE(janela.itErroAtualizacao);
+    EXPECT_EQ(Textos().mid(Textos().size() - 4), kLinhasFalha);
+    VerificarLimpeza();
+}
+
+TEST_F(Atualizacao, AFailedSqlArchiveDownloadStopsBeforeTheBackups) {
+    Publicar();
+    fornecedor.web().DefinirFalhasWeb(
+        QJsonObject{{"caminhos", QJsonObject{{"/update/Atualizacao/orvalis Empresa/sql.rar",
+                                              QJsonObject{{"modo", "404"}}}}}});
+    EXPECT_TRUE(Executar()) << "the silent abort ends the event";
+    EXPECT_EQ(Contar("   - Erro: Falha no download do sql.rar"), 1);
+    EXPECT_EQ(Contar("   - Fase 2 concluida com sucesso."), 0);
+    EXPECT_EQ(Contar(" FASE 3 de 7 - BACKUP LOCAL DOS APLICATIVOS:"), 0);
+    EXPECT_EQ(janela.Label1->text(), "Falha na atualização do Sistema");
+    EXPECT_EQ(instalacao.Listar(janela.PastaBackupExecucao()), QStringList());
+    VerificarLimpeza();
+}
+
+TEST_F(Atualizacao, AFailedStatementRestoresTheDatabaseAndSkipsTheExecutables) {
+    Publicar("INSERT INTO TABELA_QUE_NAO_EXISTE VALUES (1);;\r\n");
+    EXPECT_FALSE(Executar()) << "a failure the run reports itself";
+    {
+        auto banco = Banco();
+        EXPECT_EQ(banco->Valor("SELECT SCRIPT_RODADO FROM TAB_PARAMETRO"), "120");
+        EXPECT_EQ(banco->Valor("SELECT COUNT(*) FROM RDB$RELATIONS WHERE RDB$RELATION_NAME = "
+                               "'CAD_NOVIDADE'"),
+                  "0");
+    }
+    EXPECT_EQ(Contar("    - Restaurando Banco de Dados."), 1);
+    EXPECT_EQ(Contar(" FASE 6 de 7 - ATUALIZAÇÃO DOS APLICATIVOS:"), 0);
+    EXPECT_EQ(instalacao.Ler(kMestre + "\\orvalisEmpresa.exe"), "orvalisEmpresa.exe 2.7");
+    EXPECT_EQ(janela.Label1->text(), "Falha na atualização do Sistema");
+    VerificarLimpeza();
+}
+
+TEST_F(Atualizacao, AFailedInstallPutsBackTheExecutablesAndTheDatabase) {
+    Publicar();
+    plataforma.aoCopiar = [](const QString& origem, const QString& destino) -> uint32_t {
+        const bool instalacaoNova = origem.endsWith("\\tmp\\orvalisEmpresa.exe") &&
+                                    destino.endsWith("Atualizador\\orvalisEmpresa.exe");
+        return instalacaoNova ? winerror::kSharingViolation : 0;
+    };
+    EXPECT_TRUE(Executar()) << "the silent abort ends the event";
+    EXPECT_TRUE(janela.itRestaurarBackupPrograma);
+    EXPECT_FALSE(janela.itbancoAtualizado);
+    {
+        auto banco = Banco();
+        EXPECT_EQ(banco->Valor("SELECT SCRIPT_RODADO FROM TAB_PARAMETRO"), "120");
+        EXPECT_EQ(banco->Valor("SELECT COUNT(*) FROM RDB$RELATIONS WHERE RDB$RELATION_NAME = "
+                               "'CAD_NOVIDADE'"),
+                  "0")
+            << "the packages are undone with the failed install";
+    }
+    EXPECT_EQ(instalacao.Ler(kMestre + "\\orvalisEmpresa.exe"), "orvalisEmpresa.exe 2.7");
+    EXPECT_EQ(Contar("    - Restaurando Banco de Dados."), 1);
+    EXPECT_EQ(janela.Label1->text(), "Falha na atualização do Sistema");
+    VerificarLimpeza();
+}
+
+TEST_F(Atualizacao, AFailedStampUndoesTheRunInsteadOfReportingSuccess) {
+    // The last package leaves the stamp no column to write.
+    Publicar("ALTER TABLE TAB_PARAMETRO DROP SCRIPT_RODADO;;\r\n");
+    EXPECT_TRUE(Executar()) << "the silent abort ends the event";
+    {
+        auto banco = Banco();
+        EXPECT_EQ(banco->Valor("SELECT SCRIPT_RODADO FROM TAB_PARAMETRO"), "120");
+        EXPECT_EQ(banco->Valor("SELECT VERSAO_ERP FROM TAB_PARAMETRO"), "2.7");
+    }
+    EXPECT_EQ(instalacao.Ler(kMestre + "\\orvalisEmpresa.exe"), "orvalisEmpresa.exe 2.7");
+    EXPECT_EQ(janela.Label1->text(), "Falha na atualização do Sistema");
+    EXPECT_TRUE(janela.itErroAtualizacao);
+    ASSERT_EQ(fornecedor.Mensagens().size(), 1);
+    EXPECT_TRUE(fornecedor.Mensagens()[0]["assunto"].toString().contains("FALHA"));
+    VerificarLimpeza();
+}
+
+TEST_F(Atualizacao, ARetryDoesNotTakeAnEarlierRunsPackagesAsItsOwn) {
+    Publicar();
+    // As an earlier run of this program start left it; this run's backup then fails.
+    janela.itbancoAtualizado = true;
+    instalacao.Apagar(janela.PastaBackupExecucao());
+    EXPECT_TRUE(Executar()) << "the silent abort ends the event";
+    EXPECT_EQ(Contar("   - Erro: Falha no backup do banco de dados."), 0)
+        << "phase 3 already fails on the missing folder";
+    EXPECT_EQ(janela.Label1->text(), "Falha na atualização do Sistema");
+    EXPECT_TRUE(janela.itErroAtualizacao);
+    VerificarLimpeza();
+}
+
+TEST_F(Atualizacao, AnErrorInPhaseThreeWithTheConnectionOpenGivesTheLiveNameBack) {
+    Publicar();
+    instalacao.Apagar(janela.PastaBackupExecucao());
+    EXPECT_TRUE(Executar()) << "the silent abort ends the event";
+    EXPECT_TRUE(instalacao.Existe(kDados + "\\RIVELOBASE.FDB") ||
+                instalacao.Existe(kDados + "\\Rivelobase.fdb"));
+    EXPECT_FALSE(janela.IBDatabase1->Conectado());
+    VerificarLimpeza();
+}
+
+TEST_F(Atualizacao, SuccessWithTheMailHostUnreachableStillShowsTheSuccess) {
+    Publicar();
+    Endpoints semCorreio = fornecedor.Fornecedor();
+    semCorreio.smtpPorta = 1;
+    Endpoints::Substituir(semCorreio);
+    EXPECT_FALSE(Executar());
+    const QStringList textos = Textos();
+    const qsizetype cabecalho = textos.indexOf(" FASE 7 DE 7 - ENVIO DE E-MAIL INFORMATIVO:");
+    ASSERT_GE(cabecalho, 0);
+    EXPECT_EQ(textos.mid(textos.size() - 5), kLinhasSucesso);
+    EXPECT_EQ(textos.filter("   - OK").size(), textos.mid(0, cabecalho).filter("   - OK").size())
+        << "no OK for the report";
+    EXPECT_EQ(janela.Label1->text(), "Sistema Atualizado");
+    EXPECT_FALSE(janela.btOk->isHidden());
+    EXPECT_TRUE(janela.AssuntoEmail.startsWith(
+        "orvalis Empresa - Atualização Concluída com Sucesso - Versão 2.8"));
+    VerificarLimpeza();
+}
+
+TEST_F(Atualizacao, TheSubjectEndsWithTheSeparatorForAnEmptyCompany) {
+    Publicar();
+    {
+        BancoTeste banco(instalacao.Nativo(kBanco).toStdString());
+        banco.Executar("UPDATE TAB_PARAMETRO SET NM_EMPRESA = NULL");
+    }
+    EXPECT_FALSE(Executar());
+    EXPECT_EQ(janela.AssuntoEmail,
+              "orvalis Empresa - Atualização Concluída com Sucesso - Versão 2.8 - ");
+}
+
+TEST_F(Atualizacao, ASecondClickOfRetryDuringARetryStartsNoSecondRun) {
+    janela.itVersaoSite = "SEM";
+    EXPECT_FALSE(Executar());
+    ASSERT_FALSE(janela.btRefresh->isHidden());
+    gravador.esperas.clear();
+    int cliques = 0;
+    gravador.aoProcessarMensagens = [&] {
+        if (cliques++ == 0) QTest::mouseClick(janela.btRefresh, Qt::LeftButton);
+    };
+    QTest::mouseClick(janela.btRefresh, Qt::LeftButton);
+    gravador.aoProcessarMensagens = nullptr;
+    EXPECT_EQ(Contar(" FASE 1 de 7 - VERIFICAÇÕES INICIAIS"), 1);
+    EXPECT_EQ(gravador.esperas, (std::vector<uint32_t>{2000, 2000}))
+        << "the retry's wait and one run's wait";
+    EXPECT_FALSE(janela.btRefresh->isHidden()) << "the retry stopped where the first run did";
+}
+
+TEST_F(Atualizacao, AnEmptyMasterFolderDeletesNothingOutsideIt) {
+    janela.itVersaoSite = "SEM";
+    janela.itDiretorioPastaMestre.clear();
+    instalacao.CriarPasta("C:\\tmp");
+    instalacao.Escrever("C:\\tmp\\do cliente.txt", "não apagar");
+    const QString anterior = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(instalacao.Nativo(kMestre)));
+    EXPECT_FALSE(Executar());
+    QDir::setCurrent(anterior);
+    EXPECT_EQ(instalacao.Ler("C:\\tmp\\do cliente.txt"), "não apagar");
+}
+
+}  // namespace
+}  // namespace orvalis
