@@ -92,7 +92,9 @@ int CreateTemporary(const std::string& folder, std::string* path) {
         std::snprintf(name, sizeof name, ".orvalis-copia-%d-%u-%08x.tmp",
                       static_cast<int>(getpid()), counter.fetch_add(1),
                       static_cast<unsigned>(entropy()));
-        *path = folder == "/" ? "/" + std::string(name) : folder + "/" + name;
+        *path = folder;
+        if (path->empty() || path->back() != '/') path->push_back('/');
+        path->append(name);
         const int fd = OpenRetrying(path->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
         if (fd >= 0 || errno != EEXIST) return fd;
     }
