@@ -254,6 +254,10 @@ void TfrmPrincipal::AdicionarLog(const QString& texto) {
     Memo1->appendPlainText(carimbo + texto);
 }
 
+void TfrmPrincipal::AdicionarLogComData(const QString& texto) {
+    Memo1->appendPlainText(plataforma_.FormatShortDate(plataforma_.Now().date()) + texto);
+}
+
 QStringList TfrmPrincipal::LinhasLog() const {
     return Linhas(Memo1);
 }

@@ -123,6 +123,8 @@ class TfrmPrincipal : public QWidget {
     // Appends the stamp (short date, a blank, long time; the date alone at 00:00:00)
     // and `texto` as one line.
     void AdicionarLog(const QString& texto);
+    // Appends a line stamped with the short date alone, whatever the time.
+    void AdicionarLogComData(const QString& texto);
     // The lines of the progress log, oldest first.
     QStringList LinhasLog() const;
     // The lines of the technical information view.

@@ -4,19 +4,7 @@
 #include "files/ListarExecutaveis.h"
 #include "platform/Platform.h"
 
-#include <QPlainTextEdit>
-
 namespace orvalis {
-
-namespace {
-
-// The backup error line is the one line of the log stamped with the date alone.
-void AdicionarLogComData(TfrmPrincipal& janela, const QString& texto) {
-    Platform& plataforma = janela.plataforma();
-    janela.Memo1->appendPlainText(plataforma.FormatShortDate(plataforma.Now().date()) + texto);
-}
-
-}  // namespace
 
 void TfrmPrincipal::Fase3BackupAplicativos() {
     AdicionarLog(QStringLiteral(" FASE 3 de 7 - BACKUP LOCAL DOS APLICATIVOS:"));
@@ -28,8 +16,9 @@ void TfrmPrincipal::Fase3BackupAplicativos() {
             AdicionarLog(QStringLiteral("   - Fazendo backup de ") + nome);
             plataforma_.ProcessMessages();
             if (!plataforma_.CopyFile(instalado, pastaBackup + QLatin1Char('\\') + nome)) {
-                AdicionarLogComData(*this, QStringLiteral("    - Erro: Falha no backup do ") +
-                                               nome + QLatin1Char('.'));
+                // The one line of the log stamped with the date alone.
+                AdicionarLogComData(QStringLiteral("    - Erro: Falha no backup do ") + nome +
+                                    QLatin1Char('.'));
                 Abortar();
             }
             AdicionarLog(QStringLiteral("   - OK"));
