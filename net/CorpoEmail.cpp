@@ -1,5 +1,7 @@
 #include "net/CorpoEmail.h"
 
+#include "update/Desfecho.h"
+
 #include "net/Endpoints.h"
 
 namespace orvalis {
@@ -52,23 +54,10 @@ QString MontarCorpoEmail(const QString& empresa, const QString& cnpjCpf, const Q
 }
 
 QString BlocosAnexados(const QStringList& linhasLog, bool erro) {
-    static const QStringList kSucesso = {
-        QStringLiteral(" ATUALIZAÇÃO CONCLUÍDA COM SUCESSO:"),
-        QStringLiteral("   - O seu banco de dados foi atualizado."),
-        QStringLiteral("   - A nova versão do sistema está disponível no seu servidor."),
-        QStringLiteral("   - Obrigado por manter seu sistema sempre atualizado."),
-        QStringLiteral("   - O sistema já está liberado para o uso."),
-    };
-    static const QStringList kFalha = {
-        QStringLiteral(" FALHA NA ATUALIZAÇÃO DO SISTEMA:"),
-        QStringLiteral("   - O seu sistema e banco de dados não foram atualizados."),
-        QStringLiteral("   - Entre em contato com o suporte técnico da orvalis."),
-        QStringLiteral("   - A versão anterior, sem alterações, continua disponível para o uso."),
-    };
     QString blocos = QString(kCr) + kCr + QStringLiteral("LOG DE EXECUÇÃO:") + kCr;
     for (const QString& linha : linhasLog) blocos += linha + QStringLiteral("\r\n");
     blocos += kCr;
-    blocos += (erro ? kFalha : kSucesso).join(kCr);
+    blocos += (erro ? LinhasFalha() : LinhasSucesso()).join(kCr);
     return blocos;
 }
 

@@ -2,6 +2,7 @@
 #include "app/UnPrincipal.h"
 #include "database/ConexaoBanco.h"
 #include "platform/Platform.h"
+#include "update/Desfecho.h"
 
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -49,12 +50,7 @@ void TfrmPrincipal::AtualizarSistema() {
         AdicionarLog(QStringLiteral("   - Testando conexão com o site da orvalis"));
         if (itVersaoSite == QLatin1String("SEM")) {
             AdicionarLog(QStringLiteral("   - Erro: Falha na conexão com o site"));
-            AdicionarLog(QStringLiteral(" FALHA NA ATUALIZAÇÃO DO SISTEMA:"));
-            AdicionarLog(
-                QStringLiteral("   - O seu sistema e banco de dados não foram atualizados."));
-            AdicionarLog(QStringLiteral("   - Entre em contato com o suporte técnico da orvalis."));
-            AdicionarLog(QStringLiteral(
-                "   - A versão anterior, sem alterações, continua disponível para o uso."));
+            for (const QString& linha : LinhasFalha()) AdicionarLog(linha);
             btRefresh->show();
             btAbortar->show();
         } else {

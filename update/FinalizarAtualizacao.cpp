@@ -2,6 +2,7 @@
 #include "app/UnPrincipal.h"
 #include "database/ConexaoBanco.h"
 #include "platform/Platform.h"
+#include "update/Desfecho.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -48,12 +49,7 @@ void TfrmPrincipal::FinalizarAtualizacao() {
         const auto concluir = [this] {
             Label1->setText(QStringLiteral("Sistema Atualizado"));
             btRefresh->hide();
-            AdicionarLog(QStringLiteral(" ATUALIZAÇÃO CONCLUÍDA COM SUCESSO:"));
-            AdicionarLog(QStringLiteral("   - O seu banco de dados foi atualizado."));
-            AdicionarLog(
-                QStringLiteral("   - A nova versão do sistema está disponível no seu servidor."));
-            AdicionarLog(QStringLiteral("   - Obrigado por manter seu sistema sempre atualizado."));
-            AdicionarLog(QStringLiteral("   - O sistema já está liberado para o uso."));
+            for (const QString& linha : LinhasSucesso()) AdicionarLog(linha);
             btOk->show();
             btOk->setFocus();
         };
@@ -79,12 +75,7 @@ void TfrmPrincipal::FinalizarAtualizacao() {
     } else {
         const auto concluir = [this] {
             Label1->setText(QStringLiteral("Falha na atualização do Sistema"));
-            AdicionarLog(QStringLiteral(" FALHA NA ATUALIZAÇÃO DO SISTEMA:"));
-            AdicionarLog(
-                QStringLiteral("   - O seu sistema e banco de dados não foram atualizados."));
-            AdicionarLog(QStringLiteral("   - Entre em contato com o suporte técnico da orvalis."));
-            AdicionarLog(QStringLiteral(
-                "   - A versão anterior, sem alterações, continua disponível para o uso."));
+            for (const QString& linha : LinhasFalha()) AdicionarLog(linha);
             btAbortar->show();
             btRefresh->show();
             btRefresh->setFocus();

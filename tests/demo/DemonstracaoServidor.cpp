@@ -26,19 +26,6 @@ namespace {
 using orvalis::teste::BancoTeste;
 using orvalis::teste::FornecedorLocal;
 
-const char* kPacote121 =
-    "CREATE TABLE CAD_NOVIDADE (ID INTEGER NOT NULL PRIMARY KEY, DESCRICAO VARCHAR(60));;\r\n"
-    "INSERT INTO CAD_NOVIDADE VALUES (1, 'Atualiza\xE7\xE3o 121');;\r\n";  // Windows-1252
-const char* kPacote122 =
-    "CREATE PROCEDURE SP_CONTAR_NOVIDADES RETURNS (TOTAL INTEGER) AS\r\n"
-    "DECLARE VARIABLE N INTEGER;\r\n"
-    "BEGIN\r\n"
-    "  SELECT COUNT(*) FROM CAD_NOVIDADE INTO :N;\r\n"
-    "  TOTAL = N;\r\n"
-    "  SUSPEND;\r\n"
-    "END;;\r\n"
-    "INSERT INTO CAD_NOVIDADE VALUES (2, 'Atualiza\xE7\xE3o 122');;\r\n";
-
 void Escrever(const QString& caminho, const QByteArray& conteudo) {
     QDir().mkpath(QFileInfo(caminho).path());
     QFile arquivo(caminho);
@@ -71,7 +58,7 @@ int Demonstrar(const QString& raiz, const QString& executavel) {
 
     FornecedorLocal fornecedor;
     fornecedor.PublicarLiberacao("2.8",
-                                 {{"orvEMP0121.sql", kPacote121}, {"orvEMP0122.sql", kPacote122}});
+                                 {FornecedorLocal::Pacote121(), FornecedorLocal::Pacote122()});
     fornecedor.Iniciar("2.8.ERP");
     const QString ini = raiz + "/fornecedor.ini";
     fornecedor.GravarIni(ini);

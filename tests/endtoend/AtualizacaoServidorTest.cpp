@@ -25,21 +25,10 @@ using teste::InstalacaoTemporaria;
 const QString kMestre = InstalacaoTemporaria::kPastaMestre;
 const QString kBanco = InstalacaoTemporaria::kPastaDados + "\\Rivelobase.fdb";
 
-const char* kPacote121 =
-    "CREATE TABLE CAD_NOVIDADE (ID INTEGER NOT NULL PRIMARY KEY, DESCRICAO VARCHAR(60));;\r\n"
-    "INSERT INTO CAD_NOVIDADE VALUES (1, 'Atualiza\xE7\xE3o 121');;\r\n";  // Windows-1252
-const char* kPacote122 =
-    "CREATE PROCEDURE SP_CONTAR_NOVIDADES RETURNS (TOTAL INTEGER) AS\r\n"
-    "DECLARE VARIABLE N INTEGER;\r\n"
-    "BEGIN\r\n"
-    "  SELECT COUNT(*) FROM CAD_NOVIDADE INTO :N;\r\n"
-    "  TOTAL = N;\r\n"
-    "  SUSPEND;\r\n"
-    "END;;\r\n"
-    "INSERT INTO CAD_NOVIDADE VALUES (2, 'Atualiza\xE7\xE3o 122');;\r\n";
-const char* kPacote122Falho =
+const FornecedorLocal::PacoteSql kPacote122Falho = {
+    "orvEMP0122.sql",
     "INSERT INTO CAD_NOVIDADE VALUES (2, 'dois');;\r\n"
-    "INSERT INTO TABELA_QUE_NAO_EXISTE VALUES (1);;\r\n";
+    "INSERT INTO TABELA_QUE_NAO_EXISTE VALUES (1);;\r\n"};
 
 class AtualizacaoServidor : public ::testing::Test {
   protected:
@@ -48,11 +37,10 @@ class AtualizacaoServidor : public ::testing::Test {
     QProcess programa;
     QString carimbo;
 
-    void Preparar(const char* pacote122) {
+    void Preparar(const FornecedorLocal::PacoteSql& pacote122) {
         ASSERT_TRUE(teste::ServidoresLocais::NomesDeTesteResolvem())
             << "run inside scripts/run-tests, whose hosts file names the test hosts";
-        fornecedor.PublicarLiberacao(
-            "2.8", {{"orvEMP0121.sql", kPacote121}, {"orvEMP0122.sql", pacote122}});
+        fornecedor.PublicarLiberacao("2.8", {FornecedorLocal::Pacote121(), pacote122});
         fornecedor.Iniciar("2.8.ERP");
 
         const QString binario =
@@ -110,7 +98,7 @@ class AtualizacaoServidor : public ::testing::Test {
 };
 
 TEST_F(AtualizacaoServidor, UpdatesTheDatabaseAndTheProgramsAndReportsSuccess) {
-    Preparar(kPacote122);
+    Preparar(FornecedorLocal::Pacote122());
     Executar();
 
     EXPECT_TRUE(carimbo.startsWith("2.7.")) << carimbo.toStdString();

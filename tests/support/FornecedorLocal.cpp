@@ -22,6 +22,25 @@ QString Linha(const QString& chave, const QString& valor) {
 
 }  // namespace
 
+FornecedorLocal::PacoteSql FornecedorLocal::Pacote121() {
+    return {QStringLiteral("orvEMP0121.sql"),
+            "CREATE TABLE CAD_NOVIDADE (ID INTEGER NOT NULL PRIMARY KEY, DESCRICAO "
+            "VARCHAR(60));;\r\n"
+            "INSERT INTO CAD_NOVIDADE VALUES (1, 'Atualiza\xE7\xE3o 121');;\r\n"};
+}
+
+FornecedorLocal::PacoteSql FornecedorLocal::Pacote122() {
+    return {QStringLiteral("orvEMP0122.sql"),
+            "CREATE PROCEDURE SP_CONTAR_NOVIDADES RETURNS (TOTAL INTEGER) AS\r\n"
+            "DECLARE VARIABLE N INTEGER;\r\n"
+            "BEGIN\r\n"
+            "  SELECT COUNT(*) FROM CAD_NOVIDADE INTO :N;\r\n"
+            "  TOTAL = N;\r\n"
+            "  SUSPEND;\r\n"
+            "END;;\r\n"
+            "INSERT INTO CAD_NOVIDADE VALUES (2, 'Atualiza\xE7\xE3o 122');;\r\n"};
+}
+
 FornecedorLocal::FornecedorLocal() = default;
 FornecedorLocal::~FornecedorLocal() = default;
 

@@ -31,6 +31,11 @@ class FornecedorLocal {
         std::string conteudo;
     };
 
+    // Packages 121 (a table and a row, its text in Windows-1252) and 122 (a stored
+    // procedure with ";" and ":variables" in its body, and a second row).
+    static PacoteSql Pacote121();
+    static PacoteSql Pacote122();
+
     FornecedorLocal();
     ~FornecedorLocal();
 
