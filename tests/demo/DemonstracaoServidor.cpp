@@ -97,7 +97,8 @@ int Demonstrar(const QString& raiz, const QString& executavel) {
         QThread::msleep(1500);
         QProcess::execute("import", {"-window", "root", QString::fromLocal8Bit(tela)});
     }
-    programa.terminate();
+    // The window waits for its OK button; the demonstration is done with it.
+    programa.kill();
     programa.waitForFinished(10000);
 
     const QJsonObject mensagem = fornecedor.Mensagens().first();
@@ -124,11 +125,17 @@ int Demonstrar(const QString& raiz, const QString& executavel) {
           << "E-mail recebido pelo suporte: " << email << "\n"
           << "  Assunto: " << mensagem["assunto"].toString() << "\n\n"
           << "Registro da atualização:\n";
-    const QString corpo = mensagem["corpo"].toString();
-    const qsizetype inicio = corpo.indexOf("LOG DE EXECUÇÃO:");
-    const QStringList linhas = corpo.mid(inicio < 0 ? 0 : inicio)
-                                   .split(QRegularExpression("\r\n|\r|\n"), Qt::SkipEmptyParts);
-    for (const QString& linha : linhas.mid(0, 60)) saida << "  " << linha << "\n";
+    // One screen: the phase headers, the error lines and the closing block.
+    const QStringList linhas =
+        mensagem["corpo"].toString().split(QRegularExpression("\r\n|\r|\n"), Qt::SkipEmptyParts);
+    const qsizetype inicio = linhas.indexOf("LOG DE EXECUÇÃO:");
+    for (const QString& linha : linhas.mid(inicio + 1)) {
+        // Log lines begin with their date stamp; the closing block that follows has none.
+        const bool doLog = !linha.isEmpty() && linha[0].isDigit();
+        if (!doLog || linha.contains(" FASE ") || linha.contains("Erro")) {
+            saida << "  " << linha << "\n";
+        }
+    }
     return 0;
 }
 
