@@ -8,8 +8,32 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <utility>
 
 namespace orvalis {
+
+namespace {
+
+// The keys of section [fornecedor] and the fields they replace.
+const std::pair<const char*, QString Endpoints::*> kChavesTexto[] = {
+    {"url_notas", &Endpoints::urlNotas},
+    {"url_arquivos", &Endpoints::urlArquivos},
+    {"url_site", &Endpoints::urlSite},
+    {"url_site_http", &Endpoints::urlSiteHttp},
+    {"ftp_host", &Endpoints::ftpHost},
+    {"ftp_usuario_arquivos", &Endpoints::ftpUsuarioArquivos},
+    {"ftp_usuario_site", &Endpoints::ftpUsuarioSite},
+    {"email_host", &Endpoints::emailHost},
+    {"email_conta", &Endpoints::emailConta},
+    {"email_suporte", &Endpoints::emailSuporte},
+};
+const std::pair<const char*, int Endpoints::*> kChavesNumero[] = {
+    {"ftp_porta", &Endpoints::ftpPorta},
+    {"smtp_porta", &Endpoints::smtpPorta},
+    {"pop3_porta", &Endpoints::pop3Porta},
+};
+
+}  // namespace
 
 Endpoints Endpoints::Constantes() {
     Endpoints e;
@@ -44,27 +68,14 @@ Endpoints Endpoints::Carregar(const QString& arquivoIni) {
     try {
         Poco::AutoPtr<Poco::Util::IniFileConfiguration> ini(
             new Poco::Util::IniFileConfiguration(entrada));
-        auto texto = [&](const char* chave, QString& campo) {
-            std::string nome = std::string("fornecedor.") + chave;
-            if (ini->hasProperty(nome)) campo = QString::fromStdString(ini->getString(nome));
-        };
-        auto numero = [&](const char* chave, int& campo) {
-            std::string nome = std::string("fornecedor.") + chave;
-            if (ini->hasProperty(nome)) campo = ini->getInt(nome);
-        };
-        texto("url_notas", e.urlNotas);
-        texto("url_arquivos", e.urlArquivos);
-        texto("url_site", e.urlSite);
-        texto("url_site_http", e.urlSiteHttp);
-        texto("ftp_host", e.ftpHost);
-        numero("ftp_porta", e.ftpPorta);
-        texto("ftp_usuario_arquivos", e.ftpUsuarioArquivos);
-        texto("ftp_usuario_site", e.ftpUsuarioSite);
-        texto("email_host", e.emailHost);
-        numero("smtp_porta", e.smtpPorta);
-        numero("pop3_porta", e.pop3Porta);
-        texto("email_conta", e.emailConta);
-        texto("email_suporte", e.emailSuporte);
+        for (const auto& [chave, campo] : kChavesTexto) {
+            const std::string nome = std::string("fornecedor.") + chave;
+            if (ini->hasProperty(nome)) e.*campo = QString::fromStdString(ini->getString(nome));
+        }
+        for (const auto& [chave, campo] : kChavesNumero) {
+            const std::string nome = std::string("fornecedor.") + chave;
+            if (ini->hasProperty(nome)) e.*campo = ini->getInt(nome);
+        }
     } catch (const Poco::Exception& erro) {
         std::fprintf(stderr,
                      "orvalisAtualizador: arquivo de endereços '%s' inválido (%s); valem os "
@@ -73,6 +84,18 @@ Endpoints Endpoints::Carregar(const QString& arquivoIni) {
         return Constantes();
     }
     return e;
+}
+
+QString Endpoints::TextoIni() const {
+    QString ini = QStringLiteral("[fornecedor]\n");
+    for (const auto& [chave, campo] : kChavesTexto) {
+        ini += QString::fromLatin1(chave) + QLatin1Char('=') + this->*campo + QLatin1Char('\n');
+    }
+    for (const auto& [chave, campo] : kChavesNumero) {
+        ini += QString::fromLatin1(chave) + QLatin1Char('=') + QString::number(this->*campo) +
+               QLatin1Char('\n');
+    }
+    return ini;
 }
 
 namespace {

@@ -29,6 +29,9 @@ struct Endpoints {
     static Endpoints Constantes();
     // The constants with the overrides of `arquivoIni` (a native path) applied.
     static Endpoints Carregar(const QString& arquivoIni);
+    // Every replaceable value as the INI text that Carregar reads back (section
+    // [fornecedor]), for a process started with ORVALIS_FORNECEDOR.
+    QString TextoIni() const;
     // This process's endpoints, loaded once on first use.
     static const Endpoints& Atuais();
     // Replaces this process's endpoints from here on (a test pointing the whole program

@@ -26,9 +26,14 @@
 #include <string>
 #include <vector>
 
+#include "bench/Medicao.h"
+
 extern char** environ;
 
 namespace {
+
+using orvalis::bench::HighWaterKiB;
+using orvalis::bench::Seconds;
 
 using Clock = std::chrono::steady_clock;
 
@@ -81,27 +86,9 @@ void MakeFile(const std::string& path, uint64_t mebibytes) {
     close(fd);
 }
 
-double Seconds(Clock::duration d) {
-    return std::chrono::duration<double>(d).count();
-}
-
 // The copy alone, in a process of its own, so that its peak resident size is the
 // copy's: `bench_copy --copy <folder> <source name> <target name>`.
 // It prints the peak resident size (VmHWM, KiB) of the process after the copy.
-// getrusage cannot serve here: the peak it keeps for a child includes the parent's
-// pages shared before exec.
-long HighWaterKiB() {
-    FILE* status = std::fopen("/proc/self/status", "re");
-    if (status == nullptr) return -1;
-    long kib = -1;
-    char line[256];
-    while (std::fgets(line, sizeof line, status) != nullptr) {
-        if (std::sscanf(line, "VmHWM: %ld kB", &kib) == 1) break;
-    }
-    std::fclose(status);
-    return kib;
-}
-
 int CopyOnly(const char* folder, const char* source, const char* target) {
     orvalis::PosixPlatform platform(QStringLiteral("B=") + QString::fromUtf8(folder));
     const bool copied = platform.CopyFile(QStringLiteral("B:\\") + QString::fromUtf8(source),

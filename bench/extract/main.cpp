@@ -41,9 +41,14 @@
 #include <string>
 #include <vector>
 
+#include "bench/Medicao.h"
+
 extern char** environ;
 
 namespace {
+
+using orvalis::bench::HighWaterKiB;
+using orvalis::bench::Seconds;
 
 using Clock = std::chrono::steady_clock;
 using orvalis::teste::EntradaCompactada;
@@ -157,24 +162,8 @@ void MakeRar4(const std::string& archive, uint64_t mebibytes) {
     WriteAll(archive, EscritorRar4::Fim(), true);
 }
 
-double Seconds(Clock::duration d) {
-    return std::chrono::duration<double>(d).count();
-}
-
 double MiB(uint64_t bytes) {
     return static_cast<double>(bytes) / (1 << 20);
-}
-
-long HighWaterKiB() {
-    FILE* status = std::fopen("/proc/self/status", "re");
-    if (status == nullptr) return -1;
-    long kib = -1;
-    char line[256];
-    while (std::fgets(line, sizeof line, status) != nullptr) {
-        if (std::sscanf(line, "VmHWM: %ld kB", &kib) == 1) break;
-    }
-    std::fclose(status);
-    return kib;
 }
 
 // The extraction of `archive` (a name in `folder`) into `target`, through a platform

@@ -40,9 +40,14 @@
 #include <thread>
 #include <vector>
 
+#include "bench/Medicao.h"
+
 extern char** environ;
 
 namespace {
+
+using orvalis::bench::HighWaterKiB;
+using orvalis::bench::Seconds;
 
 using Clock = std::chrono::steady_clock;
 
@@ -115,19 +120,6 @@ std::string ReadAll(int fd) {
 double Median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     return values[values.size() / 2];
-}
-
-double Seconds(Clock::duration d) {
-    return std::chrono::duration<double>(d).count();
-}
-
-long HighWaterKiB() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmHWM:", 0) == 0) return std::strtol(line.c_str() + 6, nullptr, 10);
-    }
-    return -1;
 }
 
 // The download alone, in a process of its own, so that its peak resident size is the

@@ -32,6 +32,17 @@ QJsonObject FalhasDosServidores(const char* arquivos, const char* site) {
         {"servidores", QJsonObject{{"arquivos", Modo(arquivos)}, {"site", Modo(site)}}}};
 }
 
+// Starts the web server with one listener ("arquivos" or "site_http") and its path "/"
+// in the given modes; returns that listener's base URL.
+QString IniciarComModos(ServidoresLocais& servidores, const char* servidor,
+                        const char* modoServidor, const char* modoCaminho) {
+    const QString nome = QString::fromUtf8(servidor);
+    servidores.IniciarWeb(QJsonObject{{"servidores", QJsonObject{{nome, Modo(modoServidor)}}},
+                                      {"caminhos", QJsonObject{{"/", Modo(modoCaminho)}}}});
+    const Endpoints fornecedor = servidores.Fornecedor();
+    return nome == "arquivos" ? fornecedor.urlArquivos : fornecedor.urlSiteHttp;
+}
+
 class RedeTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -182,12 +193,8 @@ class RespostaTest : public RedeTest, public ::testing::WithParamInterface<CasoR
 TEST_P(RespostaTest, SoUm2xxInteiroResponde) {
     const CasoResposta& caso = GetParam();
     ServidoresLocais servidores;
-    const QString servidor = QString::fromUtf8(caso.servidor);
-    servidores.IniciarWeb(
-        QJsonObject{{"servidores", QJsonObject{{servidor, Modo(caso.modoServidor)}}},
-                    {"caminhos", QJsonObject{{"/", Modo(caso.modoCaminho)}}}});
-    const Endpoints fornecedor = servidores.Fornecedor();
-    const QString url = servidor == "arquivos" ? fornecedor.urlArquivos : fornecedor.urlSiteHttp;
+    const QString url =
+        IniciarComModos(servidores, caso.servidor, caso.modoServidor, caso.modoCaminho);
 
     EXPECT_EQ(TestarUrl(url, kLimitesCurtos), caso.responde);
 }
@@ -244,12 +251,8 @@ class ServidorMudoTest : public RedeTest, public ::testing::WithParamInterface<C
 TEST_P(ServidorMudoTest, NaoPrendeAChamadaAlemDoLimite) {
     const CasoMudo& caso = GetParam();
     ServidoresLocais servidores;
-    const QString servidor = QString::fromUtf8(caso.servidor);
-    servidores.IniciarWeb(
-        QJsonObject{{"servidores", QJsonObject{{servidor, Modo(caso.modoServidor)}}},
-                    {"caminhos", QJsonObject{{"/", Modo(caso.modoCaminho)}}}});
-    const Endpoints fornecedor = servidores.Fornecedor();
-    const QString url = servidor == "arquivos" ? fornecedor.urlArquivos : fornecedor.urlSiteHttp;
+    const QString url =
+        IniciarComModos(servidores, caso.servidor, caso.modoServidor, caso.modoCaminho);
 
     const auto inicio = std::chrono::steady_clock::now();
     EXPECT_FALSE(TestarUrl(url, caso.limites));

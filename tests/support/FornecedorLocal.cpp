@@ -16,10 +16,6 @@ namespace {
 
 const QString kPastaLiberacao = QStringLiteral("/update/Atualizacao/orvalis Empresa/");
 
-QString Linha(const QString& chave, const QString& valor) {
-    return chave + QLatin1Char('=') + valor + QLatin1Char('\n');
-}
-
 }  // namespace
 
 FornecedorLocal::PacoteSql FornecedorLocal::Pacote121() {
@@ -107,23 +103,9 @@ Endpoints FornecedorLocal::Fornecedor() const {
 }
 
 void FornecedorLocal::GravarIni(const QString& caminho) const {
-    const Endpoints f = Fornecedor();
-    QString ini = QStringLiteral("[fornecedor]\n");
-    ini += Linha(QStringLiteral("url_notas"), f.urlNotas);
-    ini += Linha(QStringLiteral("url_arquivos"), f.urlArquivos);
-    ini += Linha(QStringLiteral("url_site"), f.urlSite);
-    ini += Linha(QStringLiteral("url_site_http"), f.urlSiteHttp);
-    ini += Linha(QStringLiteral("ftp_host"), f.ftpHost);
-    ini += Linha(QStringLiteral("ftp_porta"), QString::number(f.ftpPorta));
-    ini += Linha(QStringLiteral("ftp_usuario_arquivos"), f.ftpUsuarioArquivos);
-    ini += Linha(QStringLiteral("ftp_usuario_site"), f.ftpUsuarioSite);
-    ini += Linha(QStringLiteral("email_host"), f.emailHost);
-    ini += Linha(QStringLiteral("smtp_porta"), QString::number(f.smtpPorta));
-    ini += Linha(QStringLiteral("pop3_porta"), QString::number(f.pop3Porta));
-    ini += Linha(QStringLiteral("email_conta"), f.emailConta);
-    ini += Linha(QStringLiteral("email_suporte"), f.emailSuporte);
     QFile arquivo(caminho);
-    if (!arquivo.open(QIODevice::WriteOnly) || arquivo.write(ini.toUtf8()) < 0) {
+    if (!arquivo.open(QIODevice::WriteOnly) ||
+        arquivo.write(Fornecedor().TextoIni().toUtf8()) < 0) {
         throw std::runtime_error("cannot write " + caminho.toStdString());
     }
 }
