@@ -125,6 +125,17 @@ void ConexaoBanco::Desconectar() {
     if (erro) std::rethrow_exception(erro);
 }
 
+void ConexaoBanco::Descartar() noexcept {
+    if (!Conectado()) return;
+    for (Dependente* dependente : dependentes_) dependente->LiberarRecursos();
+    if (transacao_ != nullptr) transacao_->Rollback();
+    Firebird::IAttachment* anexo = anexo_;
+    anexo_ = nullptr;
+    StatusFirebird status;
+    anexo->detach(status.get());  // releases the object on success
+    if (status.Falhou()) anexo->release();
+}
+
 Firebird::IAttachment* ConexaoBanco::Anexo() const {
     if (!Conectado()) throw ErroOrvalis(QStringLiteral("O banco de dados não está conectado."));
     return anexo_;

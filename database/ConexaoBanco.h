@@ -56,6 +56,12 @@ class ConexaoBanco {
     // detach fails the connection is closed all the same (the transaction's work is
     // then rolled back by the server) and the error is raised afterwards.
     void Desconectar();
+    // Closes the connection without keeping anything: the transaction's work since its
+    // last commit is rolled back and the attachment detached. Never fails; the
+    // connection is closed afterwards in every case (an attachment that the server has
+    // already lost is let go all the same). For the way to a restore, where the
+    // database is about to be replaced and its pending work must not reach the disk.
+    void Descartar() noexcept;
     bool Conectado() const { return anexo_ != nullptr; }
 
     // The native connection text for `banco`: server prefix kept, path part translated

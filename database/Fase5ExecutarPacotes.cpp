@@ -52,6 +52,13 @@ void TfrmPrincipal::Fase5ExecutarPacotes() {
             plataforma().Sleep(2000);
             AdicionarLog(QStringLiteral("   - OK"));
         } catch (const std::exception& erro) {
+            // A statement whose commit was refused still has its work in the
+            // transaction: it is undone here, never committed again on the way out.
+            try {
+                if (IBTransaction1->Ativa()) IBTransaction1->RollbackRetaining();
+            } catch (const std::exception&) {
+                // The connection is gone: the server has dropped that work itself.
+            }
             AdicionarLog(QStringLiteral("   - Instrução(") + instrucaoPreparada + QLatin1Char(')'));
             AdicionarLog(QStringLiteral("   - Erro = ") + MensagemErro(erro) + QLatin1Char(')'));
             itbancoAtualizado = false;

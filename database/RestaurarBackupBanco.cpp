@@ -9,10 +9,13 @@ namespace orvalis {
 
 void TfrmPrincipal::RestaurarBackupBanco() {
     plataforma().ProcessMessages();
+    // The database is about to be replaced: nothing of its pending work is committed,
+    // and a connection that cannot be closed cleanly is let go all the same.
+    IBDatabase1->Descartar();
     bool copiou = false;
     try {
-        IBDatabase1->Desconectar();
-        // Under the live path as the ERP names it, letter case included.
+        // Under the live path as the ERP names it, letter case included. The copy writes
+        // the live name, so an engine that still holds the held file does not stop it.
         copiou =
             plataforma().CopyFile(PastaBackupExecucao() + QLatin1Char('\\') + kNomeArquivoRetido,
                                   itParametroCaminhoCompartilhadoBD);

@@ -61,6 +61,16 @@ void TransacaoBanco::Commit() {
     status.Verificar();
 }
 
+void TransacaoBanco::Rollback() noexcept {
+    if (!Ativa()) return;
+    Firebird::ITransaction* transacao = transacao_;
+    transacao_ = nullptr;
+    iniciador_ = nullptr;
+    StatusFirebird status;
+    transacao->rollback(status.get());  // releases the object on success
+    if (status.Falhou()) transacao->release();
+}
+
 void TransacaoBanco::AoFecharConsulta(const void* consulta) {
     if (Ativa() && consulta != nullptr && consulta == iniciador_) CommitRetaining();
 }

@@ -40,6 +40,10 @@ class TransacaoBanco {
     // Ends the transaction. On failure the transaction is rolled back (an error of that
     // is lost), is no longer active, and the commit's error is raised.
     void Commit();
+    // Ends the transaction, undoing its work since the last commit. Never fails: on a
+    // connection that is gone the server has already dropped that work, and the
+    // transaction is no longer active afterwards in every case.
+    void Rollback() noexcept;
     // The automatic end action for a query that is being closed.
     void AoFecharConsulta(const void* consulta);
 

@@ -128,7 +128,9 @@ void TfrmPrincipal::ExecutarFases() {
 
 void TfrmPrincipal::RestaurarBancoDaExecucao() {
     itbancoAtualizado = false;
-    IBDatabase1->Desconectar();
+    // A connection that cannot be closed cleanly must not keep the backup from coming
+    // back; its refused work is rolled back, not committed a second time.
+    IBDatabase1->Descartar();
     AdicionarLog(QStringLiteral("    - Restaurando Banco de Dados."));
     AdicionarLog(QStringLiteral("    - Aguarde... Isso pode demorar alguns minutos"));
     RestaurarBackupBanco();

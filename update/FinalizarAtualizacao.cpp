@@ -30,18 +30,24 @@ void ConcluirApos(const std::function<void()>& concluir, const std::function<voi
 void TfrmPrincipal::FinalizarAtualizacao() {
     const QString dados = ExtrairPastaArquivo(itParametroCaminhoCompartilhadoBD);
     const QString arquivoLivre = dados + QStringLiteral("\\RIVELOBASE.FDB");
+    // The live name, the outcome and the report all come even when closing the
+    // connection fails; that error is shown once the window says how the run ended.
+    std::exception_ptr erroFechamento;
     if (IBDatabase1->Conectado()) {
-        // The live name comes back even when closing the connection fails.
-        std::exception_ptr erroFechamento;
         try {
             IBDatabase1->Desconectar();
         } catch (...) {
             erroFechamento = std::current_exception();
         }
         plataforma_.MoveFile(dados + QStringLiteral("\\OLD_RIVELOBASE.FDB"), arquivoLivre);
-        if (erroFechamento) std::rethrow_exception(erroFechamento);
     }
-    if (!itDesconectouBanco) return;
+    const auto relancar = [&erroFechamento] {
+        if (erroFechamento) std::rethrow_exception(erroFechamento);
+    };
+    if (!itDesconectouBanco) {
+        relancar();
+        return;
+    }
 
     const bool sucesso =
         !itRestaurarBackupPrograma && itDownloadAplicativo && itbancoAtualizado && !itVersaoAntiga;
@@ -95,6 +101,7 @@ void TfrmPrincipal::FinalizarAtualizacao() {
         });
     }
     Repintar(Label1);
+    relancar();
 }
 
 }  // namespace orvalis

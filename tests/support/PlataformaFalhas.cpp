@@ -14,6 +14,12 @@ bool PlataformaFalhas::CopyFile(const QString& existing, const QString& target) 
 
 bool PlataformaFalhas::MoveFile(const QString& existing, const QString& target) {
     movimentos.emplace_back(existing, target);
+    if (aoMover) {
+        if (const uint32_t erro = aoMover(existing, target); erro != 0) {
+            SetLastError(erro);
+            return false;
+        }
+    }
     return PlatformWrapper::MoveFile(existing, target);
 }
 
@@ -25,6 +31,11 @@ bool PlataformaFalhas::ReadFile(const QString& path, QByteArray* contents) {
         }
     }
     return PlatformWrapper::ReadFile(path, contents);
+}
+
+bool PlataformaFalhas::FileExists(const QString& path) {
+    if (aoTestarArquivo) aoTestarArquivo(path);
+    return PlatformWrapper::FileExists(path);
 }
 
 bool PlataformaFalhas::NativePath(const QString& windowsPath, std::string* nativePath) {

@@ -22,14 +22,21 @@ class PlataformaFalhas : public PlatformWrapper {
     // Runs before every copy; a non-zero result fails the copy with that Windows error
     // code, leaving the files untouched.
     std::function<uint32_t(const QString& origem, const QString& destino)> aoCopiar;
+    // Runs before every rename; a non-zero result fails it with that Windows error code,
+    // leaving the files untouched (the rename is still recorded in `movimentos`).
+    std::function<uint32_t(const QString& origem, const QString& destino)> aoMover;
     // Runs before every whole-file read; a non-zero result fails it with that code.
     std::function<uint32_t(const QString& caminho)> aoLer;
+    // Runs before every file-existence test; it may raise, as an unexpected error of the
+    // step that asked would.
+    std::function<void(const QString& caminho)> aoTestarArquivo;
     // While non-zero, every path translation fails with this Windows error code.
     uint32_t erroTraducao = 0;
 
     bool CopyFile(const QString& existing, const QString& target) override;
     bool MoveFile(const QString& existing, const QString& target) override;
     bool ReadFile(const QString& path, QByteArray* contents) override;
+    bool FileExists(const QString& path) override;
     bool NativePath(const QString& windowsPath, std::string* nativePath) override;
 };
 

@@ -109,6 +109,19 @@ class Atualizacao : public ::testing::Test {
             << "the database has its live name back";
     }
     int Contar(const QString& texto) const { return static_cast<int>(Textos().count(texto)); }
+
+    // The server cuts the program's attachment, as a lost network connection or an
+    // administrator's "delete from mon$attachments" does: every later call on it fails,
+    // and closing it raises.
+    void DerrubarConexaoDoPrograma() {
+        BancoTeste administrador(instalacao.Encontrado(kDados + "\\OLD_RIVELOBASE.FDB"));
+        administrador.Executar(
+            "DELETE FROM MON$ATTACHMENTS WHERE MON$ATTACHMENT_ID <> CURRENT_CONNECTION");
+    }
+    static bool InstalaONovo(const QString& origem, const QString& destino) {
+        return origem.endsWith("\\tmp\\orvalisEmpresa.exe") &&
+               destino.endsWith("Atualizador\\orvalisEmpresa.exe");
+    }
 };
 
 TEST_F(Atualizacao, WithoutTheVendorsFtpSiteStopsAtTheFirstCheck) {
@@ -346,6 +359,135 @@ TEST_F(Atualizacao, AnEmptyMasterFolderDeletesNothingOutsideIt) {
     EXPECT_FALSE(Executar());
     QDir::setCurrent(anterior);
     EXPECT_EQ(instalacao.Ler("C:\\tmp\\do cliente.txt"), "não apagar");
+}
+
+// Every way to a restore of the database, each with a connection that can no longer be
+// closed cleanly: the restore still puts the backup back under the live name.
+enum class Perda {
+    kCommitRecusado,      // a statement's commit refused by the database itself
+    kErroForaDoExecutor,  // an error escapes the package runner
+    kInstalacaoFalha,     // phase 6 cannot install an executable
+    kCarimboFalha,        // the version stamp finds the connection gone
+};
+
+struct CasoRestauracao {
+    const char* nome;
+    Perda perda;
+    friend void PrintTo(const CasoRestauracao& caso, std::ostream* saida) { *saida << caso.nome; }
+};
+
+// Package 122's commit is refused by the database itself: a commit trigger raises
+// while a row of FALHAR exists. Committing the same work again at the disconnect
+// would be refused too.
+const char* kPacoteCommitRecusado =
+    "CREATE TABLE FALHAR (X INTEGER);;\r\n"
+    "CREATE EXCEPTION COMMIT_RECUSADO 'commit recusado';;\r\n"
+    "CREATE TRIGGER RECUSAR_COMMIT ON TRANSACTION COMMIT AS\r\n"
+    "BEGIN\r\n"
+    "  IF (EXISTS(SELECT 1 FROM FALHAR)) THEN EXCEPTION COMMIT_RECUSADO;\r\n"
+    "END;;\r\n"
+    "INSERT INTO FALHAR VALUES (1);;\r\n";
+
+class RestauracaoSemConexao : public Atualizacao,
+                              public ::testing::WithParamInterface<CasoRestauracao> {
+  protected:
+    void Preparar(Perda perda) {
+        switch (perda) {
+            case Perda::kCommitRecusado:
+                Publicar(kPacoteCommitRecusado);
+                return;
+            case Perda::kErroForaDoExecutor:
+                Publicar();
+                // After package 121, while the runner looks for the next package.
+                plataforma.aoTestarArquivo = [this](const QString& caminho) {
+                    if (!caminho.endsWith("orvEMP0122.sql")) return;
+                    plataforma.aoTestarArquivo = nullptr;
+                    DerrubarConexaoDoPrograma();
+                    throw ErroOrvalis("falha fora do executor de pacotes");
+                };
+                return;
+            case Perda::kInstalacaoFalha:
+                Publicar();
+                plataforma.aoCopiar = [this](const QString& origem,
+                                             const QString& destino) -> uint32_t {
+                    if (!InstalaONovo(origem, destino)) return 0;
+                    DerrubarConexaoDoPrograma();
+                    return winerror::kSharingViolation;
+                };
+                return;
+            case Perda::kCarimboFalha:
+                Publicar();
+                // The install succeeds; the stamp then finds no connection.
+                plataforma.aoCopiar = [this](const QString& origem,
+                                             const QString& destino) -> uint32_t {
+                    if (InstalaONovo(origem, destino)) DerrubarConexaoDoPrograma();
+                    return 0;
+                };
+                return;
+        }
+    }
+};
+
+TEST_P(RestauracaoSemConexao, PutsTheBackupBackUnderTheLiveName) {
+    Preparar(GetParam().perda);
+    Executar();
+    {
+        auto banco = Banco();
+        EXPECT_EQ(banco->Valor("SELECT SCRIPT_RODADO FROM TAB_PARAMETRO"), "120");
+        EXPECT_EQ(banco->Valor("SELECT COUNT(*) FROM RDB$RELATIONS WHERE RDB$RELATION_NAME = "
+                               "'CAD_NOVIDADE'"),
+                  "0")
+            << "the packages are undone";
+    }
+    EXPECT_EQ(instalacao.Ler(kMestre + "\\orvalisEmpresa.exe"), "orvalisEmpresa.exe 2.7");
+    const QStringList textos = Textos();
+    const qsizetype restauracao = textos.indexOf("    - Restaurando Banco de Dados.");
+    ASSERT_GE(restauracao, 0);
+    EXPECT_EQ(textos.mid(restauracao + 2, 1), QStringList{"   - OK"});
+    EXPECT_EQ(Contar(" Não foi possível Restaurar o Backup do Banco de dados."), 0);
+    EXPECT_EQ(janela.Label1->text(), "Falha na atualização do Sistema");
+    EXPECT_EQ(textos.mid(textos.size() - 4), kLinhasFalha);
+    EXPECT_EQ(fornecedor.Mensagens().size(), 1);
+    VerificarLimpeza();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Caminhos, RestauracaoSemConexao,
+    ::testing::Values(CasoRestauracao{"ACommitRefusedByTheDatabase", Perda::kCommitRecusado},
+                      CasoRestauracao{"AnErrorThatEscapesTheRunner", Perda::kErroForaDoExecutor},
+                      CasoRestauracao{"AFailedInstall", Perda::kInstalacaoFalha},
+                      CasoRestauracao{"AFailedStamp", Perda::kCarimboFalha}),
+    [](const ::testing::TestParamInfo<CasoRestauracao>& info) { return info.param.nome; });
+
+TEST_F(Atualizacao, AFailedDisconnectAtTheEndStillReportsTheOutcomeThenShowsTheError) {
+    Publicar();
+    // The stamp is committed; then the server loses the attachment before phase 7
+    // closes it.
+    bool derrubada = false;
+    plataforma.aoMover = [&](const QString& origem, const QString&) -> uint32_t {
+        if (!derrubada && janela.IBDatabase1->Conectado() &&
+            origem.endsWith("OLD_RIVELOBASE.FDB") && janela.itbancoAtualizado) {
+            derrubada = true;
+            DerrubarConexaoDoPrograma();
+        }
+        return 0;
+    };
+    int mensagensAntesDoFim = -1;
+    gravador.aoMostrarMensagem = [&](const teste::PlataformaTeste::Mensagem&) {
+        if (mensagensAntesDoFim < 0) mensagensAntesDoFim = static_cast<int>(Textos().size());
+    };
+    EXPECT_TRUE(Executar()) << "the disconnect's error ends the event";
+    ASSERT_TRUE(derrubada);
+    EXPECT_EQ(Textos().mid(Textos().size() - 5), kLinhasSucesso);
+    EXPECT_EQ(janela.Label1->text(), "Sistema Atualizado");
+    EXPECT_FALSE(janela.btOk->isHidden());
+    ASSERT_EQ(fornecedor.Mensagens().size(), 1) << "the report goes out";
+    ASSERT_EQ(gravador.mensagens.size(), 1u) << "then the error box";
+    EXPECT_EQ(gravador.mensagens[0].icone, MessageIcon::Error);
+    EXPECT_EQ(mensagensAntesDoFim, Textos().size()) << "the box comes after the closing lines";
+    // The engine may still hold the file it lost the attachment of, so the rename back
+    // may or may not have happened; the stamp is in the database either way.
+    EXPECT_EQ(instalacao.Ler(kDados + "\\Conectado.txt"), QByteArray("ATUALIZAR\r\n"));
 }
 
 }  // namespace
