@@ -65,6 +65,14 @@ class SequentialFile {
     virtual int64_t Read(char* buffer, size_t size) = 0;
 };
 
+// What GetFileAttributesExW tells of a file: its size and its last-write time, in
+// 100-nanosecond units since 1601-01-01 UTC as Windows keeps it. A copy keeps its
+// source's last-write time.
+struct FileInformation {
+    int64_t size = 0;
+    int64_t lastWriteTime = 0;
+};
+
 enum class CreateMode {
     kCreateAlways,  // create, or truncate an existing file
     kCreateNew,     // fail with kFileExists when the name exists; never follows a link
@@ -105,6 +113,10 @@ class Platform {
     virtual bool MoveFile(const QString& existing, const QString& target) = 0;
     // MoveFileExW with MOVEFILE_REPLACE_EXISTING: renames over an existing file.
     virtual bool ReplaceFile(const QString& existing, const QString& target) = 0;
+    // MoveFileExW with MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH: ReplaceFile
+    // that returns only once the rename is on the disk, so that a power cut afterwards
+    // finds the target under its new content.
+    virtual bool ReplaceFileWriteThrough(const QString& existing, const QString& target) = 0;
     virtual bool DeleteFile(const QString& path) = 0;
     // Creates one folder level; fails with kAlreadyExists when the name exists.
     virtual bool CreateDirectory(const QString& path) = 0;
@@ -114,6 +126,9 @@ class Platform {
     // error as it was.
     virtual bool FileExists(const QString& path) = 0;
     virtual bool DirectoryExists(const QString& path) = 0;
+    // The size and last-write time of an existing file; fails with kFileNotFound (or
+    // kPathNotFound) when there is none, and with kAccessDenied for a folder.
+    virtual bool GetFileInformation(const QString& path, FileInformation* information) = 0;
     // FindFirstFile/FindNextFile over `pattern`: a folder, "\" and a name with the
     // wildcards `*` and `?`, letter case ignored. Lists folders too, and "." and ".."
     // where the pattern matches them ("*" and "*.*" do). No match is success with no

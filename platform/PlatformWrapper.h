@@ -29,11 +29,17 @@ class PlatformWrapper : public Platform {
     bool ReplaceFile(const QString& existing, const QString& target) override {
         return target_->ReplaceFile(existing, target);
     }
+    bool ReplaceFileWriteThrough(const QString& existing, const QString& target) override {
+        return target_->ReplaceFileWriteThrough(existing, target);
+    }
     bool DeleteFile(const QString& path) override { return target_->DeleteFile(path); }
     bool CreateDirectory(const QString& path) override { return target_->CreateDirectory(path); }
     bool RemoveDirectory(const QString& path) override { return target_->RemoveDirectory(path); }
     bool FileExists(const QString& path) override { return target_->FileExists(path); }
     bool DirectoryExists(const QString& path) override { return target_->DirectoryExists(path); }
+    bool GetFileInformation(const QString& path, FileInformation* information) override {
+        return target_->GetFileInformation(path, information);
+    }
     bool ListDirectory(const QString& pattern, std::vector<DirEntry>* entries) override {
         return target_->ListDirectory(pattern, entries);
     }

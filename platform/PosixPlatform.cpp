@@ -82,6 +82,21 @@ int OpenRetrying(const char* path, int flags, mode_t mode = 0) {
     }
 }
 
+// A rename or a new name is durable only once its folder is flushed.
+void SyncFolder(const std::string& folder) {
+    const int fd = OpenRetrying(folder.c_str(), O_RDONLY | O_DIRECTORY);
+    if (fd < 0) return;
+    fsync(fd);
+    close(fd);
+}
+
+// Windows keeps file times in 100-nanosecond units since 1601-01-01 UTC.
+int64_t WindowsFileTime(const struct timespec& time) {
+    constexpr int64_t kSecondsFrom1601To1970 = 11644473600;
+    return (static_cast<int64_t>(time.tv_sec) + kSecondsFrom1601To1970) * 10000000 +
+           time.tv_nsec / 100;
+}
+
 // A name of the target's folder that nothing else uses. It never ends in ".part": a
 // download in progress has that suffix, and a copy must not pass for one.
 int CreateTemporary(const std::string& folder, std::string* path) {
@@ -277,12 +292,7 @@ bool PosixPlatform::CopyContents(const std::string& source, const struct stat& s
         unlink(temporary.c_str());
         return Fail(error, target);
     }
-    // The rename itself is durable only once the folder is flushed.
-    const int folder = OpenRetrying(ParentOf(target).c_str(), O_RDONLY | O_DIRECTORY);
-    if (folder >= 0) {
-        fsync(folder);
-        close(folder);
-    }
+    SyncFolder(ParentOf(target));
     return Succeed();
 }
 
@@ -362,6 +372,13 @@ bool PosixPlatform::ReplaceFile(const QString& existing, const QString& target) 
     return Fail(error, source);
 }
 
+bool PosixPlatform::ReplaceFileWriteThrough(const QString& existing, const QString& target) {
+    if (!ReplaceFile(existing, target)) return false;
+    std::string destination;
+    if (Resolve(target, &destination)) SyncFolder(ParentOf(destination));
+    return Succeed();
+}
+
 bool PosixPlatform::DeleteFile(const QString& path) {
     std::string native;
     if (!Resolve(path, &native)) return false;
@@ -411,6 +428,17 @@ bool PosixPlatform::DirectoryExists(const QString& path) {
     std::string native;
     if (drives_.ToNative(path, CurrentDirectory(), &native) != winerror::kSuccess) return false;
     return IsFolder(native);
+}
+
+bool PosixPlatform::GetFileInformation(const QString& path, FileInformation* information) {
+    std::string native;
+    if (!Resolve(path, &native)) return false;
+    struct stat info;
+    if (stat(native.c_str(), &info) != 0) return Fail(errno, native);
+    if (S_ISDIR(info.st_mode)) return FailWith(winerror::kAccessDenied);
+    information->size = static_cast<int64_t>(info.st_size);
+    information->lastWriteTime = WindowsFileTime(info.st_mtim);
+    return Succeed();
 }
 
 bool PosixPlatform::ListDirectory(const QString& pattern, std::vector<DirEntry>* entries) {

@@ -25,11 +25,14 @@ class PosixPlatform : public Platform {
     bool CopyFile(const QString& existing, const QString& target) override;
     bool MoveFile(const QString& existing, const QString& target) override;
     bool ReplaceFile(const QString& existing, const QString& target) override;
+    // ReplaceFile, then the target's folder flushed.
+    bool ReplaceFileWriteThrough(const QString& existing, const QString& target) override;
     bool DeleteFile(const QString& path) override;
     bool CreateDirectory(const QString& path) override;
     bool RemoveDirectory(const QString& path) override;
     bool FileExists(const QString& path) override;
     bool DirectoryExists(const QString& path) override;
+    bool GetFileInformation(const QString& path, FileInformation* information) override;
     bool ListDirectory(const QString& pattern, std::vector<DirEntry>* entries) override;
     bool ReadFile(const QString& path, QByteArray* contents) override;
     bool WriteFile(const QString& path, const QByteArray& contents) override;

@@ -142,6 +142,38 @@ TEST_F(FileCallsTest, EachCallSucceedsOrFailsWithItsWindowsCode) {
          [&](Platform& p) { return p.ReplaceFile(f, "C:\\Falta\\x"); }, false, kPathNotFound,
          Unchanged},
 
+        {"replace with the write going through",
+         [&](Platform& p) { return p.ReplaceFileWriteThrough(f, "C:\\PASTA\\Arquivo.txt"); }, true,
+         kSuccess,
+         [](const TempDrives& d) {
+             EXPECT_EQ(d.ReadNative("c/Pasta/Arquivo.txt"), "fonte");
+             EXPECT_FALSE(d.ExistsNative("c/Fonte.txt"));
+         }},
+        {"replace with the write going through, from a missing file",
+         [](Platform& p) {
+             return p.ReplaceFileWriteThrough("C:\\Falta.txt", "C:\\Pasta\\Arquivo.txt");
+         },
+         false, kFileNotFound, Unchanged},
+
+        {"information of a file",
+         [](Platform& p) {
+             FileInformation info;
+             return p.GetFileInformation("c:\\pasta\\ARQUIVO.txt", &info) && info.size == 6;
+         },
+         true, kSuccess, Unchanged},
+        {"information of a missing file",
+         [](Platform& p) {
+             FileInformation info;
+             return p.GetFileInformation("C:\\Falta.txt", &info);
+         },
+         false, kFileNotFound, Unchanged},
+        {"information of a folder",
+         [](Platform& p) {
+             FileInformation info;
+             return p.GetFileInformation("C:\\Vazia", &info);
+         },
+         false, kAccessDenied, Unchanged},
+
         {"delete a file", [](Platform& p) { return p.DeleteFile("C:\\FONTE.TXT"); }, true, kSuccess,
          [](const TempDrives& d) { EXPECT_FALSE(d.ExistsNative("c/Fonte.txt")); }},
         {"delete a folder", [](Platform& p) { return p.DeleteFile("C:\\Vazia"); }, false,
@@ -260,6 +292,16 @@ TEST_F(FileCallsTest, CopyKeepsPermissionBitsAndModificationTime) {
     ASSERT_EQ(stat(drives_.Native("c/Pasta/Arquivo.txt").c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0750u);
     EXPECT_EQ(info.st_mtim.tv_sec, 1000000000);
+    // The copy says so itself: a file that is a whole copy of another has its size and
+    // last-write time.
+    FileInformation original;
+    FileInformation copia;
+    ASSERT_TRUE(platform_.GetFileInformation("C:\\Fonte.txt", &original));
+    ASSERT_TRUE(platform_.GetFileInformation("C:\\Pasta\\Arquivo.txt", &copia));
+    EXPECT_EQ(copia.size, original.size);
+    EXPECT_EQ(copia.lastWriteTime, original.lastWriteTime);
+    // 2001-09-09 01:46:40 UTC in Windows' 100-nanosecond units since 1601.
+    EXPECT_EQ(copia.lastWriteTime, (int64_t{1000000000} + 11644473600) * 10000000);
     // Nothing but the copy is left in the target folder.
     EXPECT_EQ(Names("C:\\Pasta\\*"), (std::vector<QString>{".", "..", "Arquivo.txt"}));
 }
