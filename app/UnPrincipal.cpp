@@ -1,5 +1,6 @@
 #include "app/UnPrincipal.h"
 
+#include "app/LinhaComando.h"
 #include "app/RotuloClicavel.h"
 #include "database/ConexaoBanco.h"
 #include "database/ConsultaSql.h"
@@ -225,12 +226,15 @@ void TfrmPrincipal::CriarTimers() {
     TimerAtualizarSistema = NovoTimer(this, "TimerAtualizarSistema", 6000);
     timerAtualizaMaqLocal = NovoTimer(this, "timerAtualizaMaqLocal", 2000);
     tmSairAplicativo = NovoTimer(this, "tmSairAplicativo", 1000);
+    TimerRecuperarAtualizacao = NovoTimer(this, "TimerRecuperarAtualizacao", 1000);
     connect(TimerAtualizarSistema, &QTimer::timeout, this,
             [this] { TimerAtualizarSistemaTimer(); });
     connect(timerAtualizaMaqLocal, &QTimer::timeout, this,
             [this] { executor_.Executar([this] { timerAtualizaMaqLocalTimer(); }); });
     connect(tmSairAplicativo, &QTimer::timeout, this,
             [this] { executor_.Executar([this] { tmSairAplicativoTimer(); }); });
+    connect(TimerRecuperarAtualizacao, &QTimer::timeout, this,
+            [this] { TimerRecuperarAtualizacaoTimer(); });
 }
 
 void TfrmPrincipal::DefinirAlturaExterna(int altura) {
@@ -281,8 +285,39 @@ void TfrmPrincipal::showEvent(QShowEvent* event) {
 }
 
 void TfrmPrincipal::FormShow() {
+    // The support technician's start on the server, without arguments, from a folder
+    // that holds the journal of an interrupted update: its undo comes first, in place
+    // of the notice that only the ERP starts this program.
+    if (DividirLinhaComando(plataforma_.CommandLine()).size() <= 1 &&
+        DiarioAtualizacao::Existe(plataforma_)) {
+        PrepararRecuperacao();
+        return;
+    }
     LerParametros();
     PrepararTela();
+}
+
+void TfrmPrincipal::PrepararRecuperacao() {
+    DefinirAlturaExterna(354);
+    PageControl1->setCurrentWidget(TabSheet4);
+    lbFase2->setText(
+        QStringLiteral("Uma atualização do sistema orvalis Empresa foi interrompida antes do "
+                       "fim.\rO banco de dados e os aplicativos serão recuperados."));
+    Label1->setText(QStringLiteral("Aguarde… Recuperando a atualização interrompida"));
+    TimerRecuperarAtualizacao->start();
+}
+
+void TfrmPrincipal::TimerRecuperarAtualizacaoTimer() {
+    TimerRecuperarAtualizacao->stop();
+    executor_.ExecutarExecucao([this] {
+        Memo1->clear();
+        const bool recuperada = RecuperarAtualizacaoInterrompida();
+        Label1->setText(recuperada ? QStringLiteral("Recuperação concluída")
+                                   : QStringLiteral("Falha na recuperação da atualização"));
+        Repintar(Label1);
+        btOk->show();
+        btOk->setFocus();
+    });
 }
 
 void TfrmPrincipal::closeEvent(QCloseEvent* event) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/ExecutorEventos.h"
+#include "update/DiarioAtualizacao.h"
 
 #include <QDateTime>
 #include <QString>
@@ -118,6 +119,9 @@ class TfrmPrincipal : public QWidget {
     QTimer* TimerAtualizarSistema = nullptr;
     QTimer* timerAtualizaMaqLocal = nullptr;
     QTimer* tmSairAplicativo = nullptr;
+    // Armed instead of the others when the program is started without arguments from
+    // a folder that holds the journal of an interrupted server update.
+    QTimer* TimerRecuperarAtualizacao = nullptr;
 
     // --- progress log and window ---
     // Appends the stamp (short date, a blank, long time; the date alone at 00:00:00)
@@ -148,6 +152,7 @@ class TfrmPrincipal : public QWidget {
     void TimerAtualizarSistemaTimer();
     void btRefreshClick();
     void timerAtualizaMaqLocalTimer();
+    void TimerRecuperarAtualizacaoTimer();
 
     // --- launch parameters and folders ---
     void LerParametros();
@@ -190,6 +195,21 @@ class TfrmPrincipal : public QWidget {
     void FinalizarAtualizacao();
     void EnviarEmailLog();
 
+    // --- the journal of a server update and the recovery of an interrupted one ---
+    // Records that the run has passed `etapa`, durably (see DiarioAtualizacao). The
+    // first boundary, kRetencao, starts the run's journal from the run's state. False,
+    // with the error line logged, when the journal cannot be written; the caller then
+    // stops the run before the step the boundary guards.
+    bool GravarEtapa(DiarioAtualizacao::Etapa etapa);
+    // Finishes the undo of a server update that was cut off, as its journal in the
+    // updater's folder calls for: the live name back, the database and (from phase 6
+    // on) the executables from the run's backup, nothing restored once the stamp was
+    // committed. Logs a header line, the run's start and one line per action, then
+    // "   - OK", and deletes the journal. True also when there is no journal (nothing is
+    // logged then). False when it cannot proceed: its error line says what is missing
+    // and where, nothing more is changed and the journal stays.
+    bool RecuperarAtualizacaoInterrompida();
+
     // --- the workstation refresh ---
     void AtualizarMaquinaLocal();
     void InstalarPacoteDll();
@@ -206,11 +226,30 @@ class TfrmPrincipal : public QWidget {
     // The close rule: starts the calling application again unless it is the vendor's
     // assistant, then requests the end of the program.
     void FormClose();
+    // The journal of the run in progress, started from the run's state on first use.
+    DiarioAtualizacao& Diario();
+    // The server page for a recovery without arguments, and its timer armed.
+    void PrepararRecuperacao();
+    // The failure ending of a server-update run: subject, report e-mail, label, closing
+    // lines and the retry button.
+    void ConcluirComFalha();
+    // At the end of a run: deletes the run's journal when the database is under its live
+    // name again with nothing left to undo; otherwise it stays for the recovery.
+    void EncerrarDiario();
 
     Platform& plataforma_;
     ExecutorEventos executor_;
     int alturaExterna_ = 0;
     bool mostrada_ = false;
+    // The journal of the run in progress, from its first boundary to the run's end.
+    std::unique_ptr<DiarioAtualizacao> diario_;
+    QDateTime inicioExecucao_;
+    // This run took the held name for the database (phase 1's rename succeeded).
+    bool bancoRetidoPelaExecucao_ = false;
+    // The run's own undo: the database copied back, and an executable it could not put
+    // back.
+    bool bancoRestaurado_ = false;
+    bool falhaRestauracaoAplicativos_ = false;
 };
 
 }  // namespace orvalis

@@ -44,6 +44,14 @@ void TfrmPrincipal::Fase1Verificacoes() {
     AdicionarLog(QStringLiteral("   - Verificando se banco de dados está liberado."));
     const QString arquivoRetido =
         ArquivoNaPastaDe(itParametroCaminhoCompartilhadoBD, kNomeArquivoRetido);
+    // From the rename on, a run cut off leaves the database where the ERP cannot find
+    // it: the journal says where it is before it goes there.
+    if (!GravarEtapa(DiarioAtualizacao::Etapa::kRetencao)) {
+        itDesconectouBanco = false;
+        btRefresh->show();
+        btAbortar->show();
+        Abortar();
+    }
     // The rename is the exclusive-access test: it is refused while anybody has the file
     // open, and once it succeeds nobody can open the database by its name.
     if (!plataforma().MoveFile(itParametroCaminhoCompartilhadoBD, arquivoRetido)) {
@@ -57,6 +65,7 @@ void TfrmPrincipal::Fase1Verificacoes() {
         plataforma().ProcessMessages();
         Abortar();
     }
+    bancoRetidoPelaExecucao_ = true;
     AdicionarLog(QStringLiteral("   - OK"));
     itDesconectouBanco = true;
     IBDatabase1->Desconectar();

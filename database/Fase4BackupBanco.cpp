@@ -1,7 +1,9 @@
 #include "app/Erros.h"
+#include "app/UnFuncaoOrvalis.h"
 #include "app/UnPrincipal.h"
 #include "database/CaminhoBanco.h"
 #include "database/ConexaoBanco.h"
+#include "files/ListarExecutaveis.h"
 #include "platform/Platform.h"
 
 #include <exception>
@@ -15,6 +17,10 @@ const QString kErroBackup = QStringLiteral("   - Erro: Falha no backup do banco 
 // Phase 5 inside phase 4: its lines around the package runner, and the guard that turns
 // an error escaping the runner into a failed phase and the silent abort.
 void ExecutarFase5(TfrmPrincipal& janela) {
+    if (!janela.GravarEtapa(DiarioAtualizacao::Etapa::kFase5)) {
+        janela.itbancoAtualizado = false;
+        Abortar();
+    }
     // From here on the database may change: a run that fails now is undone.
     janela.itFase5Iniciada = true;
     try {
@@ -68,6 +74,21 @@ void TfrmPrincipal::Fase4BackupBanco() {
         AdicionarLog(kErroBackup);
         Abortar();
     }
+    // The copy is on the disk (the platform flushes it); phase 5 changes nothing until
+    // the journal, which a recovery trusts the copy by, is on the disk too.
+    const QString backup = PastaBackupExecucao() + QLatin1Char('\\') + kNomeArquivoRetido;
+    FileInformation copia;
+    if (!plataforma().GetFileInformation(backup, &copia)) {
+        AdicionarLog(kErroBackup);
+        Abortar();
+    }
+    Diario().tamanhoBackup = copia.size;
+    Diario().executaveis.clear();
+    // What phase 3 saved, as the restore of the executables finds it.
+    for (const QString& nome : ListarExecutaveis(plataforma(), PastaBackupExecucao())) {
+        if (AplicativoAtualizavel(nome)) Diario().executaveis << nome;
+    }
+    if (!GravarEtapa(DiarioAtualizacao::Etapa::kBackupBanco)) Abortar();
     AdicionarLog(QStringLiteral("   - OK"));
     AdicionarLog(QStringLiteral("   - Fase 4 concluída com sucesso."));
     plataforma().ProcessMessages();

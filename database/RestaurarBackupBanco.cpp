@@ -27,6 +27,7 @@ void TfrmPrincipal::RestaurarBackupBanco() {
         AdicionarLog(QStringLiteral(" Não foi possível Restaurar o Backup do Banco de dados."));
         return;
     }
+    bancoRestaurado_ = true;
     const QString arquivoRetido =
         ArquivoNaPastaDe(itParametroCaminhoCompartilhadoBD, kNomeArquivoRetido);
     if (plataforma().FileExists(arquivoRetido)) plataforma().DeleteFile(arquivoRetido);

@@ -43,6 +43,7 @@ void TfrmPrincipal::RestaurarAplicativos() {
             AdicionarLog(QStringLiteral("   - Restaurando ") + nome);
             plataforma_.ProcessMessages();
             if (!plataforma_.CopyFile(pastaBackup + QLatin1Char('\\') + nome, instalado)) {
+                falhaRestauracaoAplicativos_ = true;
                 AdicionarLog(QStringLiteral("  Erro: Falha na restauração do  ") + nome);
             }
         }

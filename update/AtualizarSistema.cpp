@@ -1,6 +1,9 @@
+#include "app/Erros.h"
 #include "app/UnFuncaoOrvalis.h"
 #include "app/UnPrincipal.h"
+#include "database/CaminhoBanco.h"
 #include "database/ConexaoBanco.h"
+#include "net/CorpoEmail.h"
 #include "platform/Platform.h"
 #include "update/Desfecho.h"
 
@@ -45,33 +48,49 @@ void TfrmPrincipal::AtualizarSistema() {
         // A retry must never report the previous run's packages as its own.
         itbancoAtualizado = false;
         itFase5Iniciada = false;
+        inicioExecucao_ = plataforma_.Now();
+        bancoRetidoPelaExecucao_ = false;
+        bancoRestaurado_ = false;
+        falhaRestauracaoAplicativos_ = false;
 
-        AdicionarLog(QStringLiteral(" FASE 1 de 7 - VERIFICAÇÕES INICIAIS"));
-        AdicionarLog(QStringLiteral("   - Testando conexão com o site da orvalis"));
-        if (itVersaoSite == QLatin1String("SEM")) {
-            AdicionarLog(QStringLiteral("   - Erro: Falha na conexão com o site"));
-            for (const QString& linha : LinhasFalha()) AdicionarLog(linha);
-            btRefresh->show();
-            btAbortar->show();
+        // A run that was cut off is undone before anything else, also when the vendor
+        // cannot be reached; a run that cannot undo it goes no further.
+        if (!RecuperarAtualizacaoInterrompida()) {
+            // Phase 1 has not read the customer's data: the report says what the
+            // window knows.
+            CorpoEmail =
+                MontarCorpoEmail(EmpresaAtualizando, QString(), QString(), QString(), EmailCliente,
+                                 NomeUsuario, windowTitle(), QString(), itVersaoErp, itVersaoSite);
+            ConcluirComFalha();
         } else {
-            AdicionarLog(QStringLiteral("   - OK"));
-            try {
-                ExecutarFases();
-            } catch (...) {
-                erro = std::current_exception();
-            }
-            // Phase 7 runs whatever happened in the phases; an error of its own takes
-            // the place of the one passing through.
-            try {
-                FinalizarAtualizacao();
-            } catch (...) {
-                erro = std::current_exception();
+            AdicionarLog(QStringLiteral(" FASE 1 de 7 - VERIFICAÇÕES INICIAIS"));
+            AdicionarLog(QStringLiteral("   - Testando conexão com o site da orvalis"));
+            if (itVersaoSite == QLatin1String("SEM")) {
+                AdicionarLog(QStringLiteral("   - Erro: Falha na conexão com o site"));
+                for (const QString& linha : LinhasFalha()) AdicionarLog(linha);
+                btRefresh->show();
+                btAbortar->show();
+            } else {
+                AdicionarLog(QStringLiteral("   - OK"));
+                try {
+                    ExecutarFases();
+                } catch (...) {
+                    erro = std::current_exception();
+                }
+                // Phase 7 runs whatever happened in the phases; an error of its own takes
+                // the place of the one passing through.
+                try {
+                    FinalizarAtualizacao();
+                } catch (...) {
+                    erro = std::current_exception();
+                }
             }
         }
     } catch (...) {
         erro = std::current_exception();
     }
 
+    EncerrarDiario();
     LimparPastaTmp();
     GravarConectado(plataforma_, QStringLiteral("ATUALIZAR"));
     if (erro) std::rethrow_exception(erro);
@@ -104,6 +123,7 @@ void TfrmPrincipal::ExecutarFases() {
     }
 
     try {
+        if (!GravarEtapa(DiarioAtualizacao::Etapa::kFase6)) Abortar();
         Fase6AtualizarAplicativos();
     } catch (...) {
         // Phase 6 puts the executables back itself after a failed copy; any other
@@ -116,6 +136,9 @@ void TfrmPrincipal::ExecutarFases() {
         itbancoAtualizado && !itVersaoAntiga) {
         try {
             GravarVersaoBanco();
+            // From here a recovery keeps the new database and executables. A journal that
+            // cannot say so undoes the run, as a failed stamp does.
+            if (!GravarEtapa(DiarioAtualizacao::Etapa::kVersaoGravada)) Abortar();
         } catch (...) {
             // The packages are applied and the new executables installed, but the
             // database does not say so: both go back to what the backup holds.
@@ -134,6 +157,40 @@ void TfrmPrincipal::RestaurarBancoDaExecucao() {
     AdicionarLog(QStringLiteral("    - Restaurando Banco de Dados."));
     AdicionarLog(QStringLiteral("    - Aguarde... Isso pode demorar alguns minutos"));
     RestaurarBackupBanco();
+}
+
+DiarioAtualizacao& TfrmPrincipal::Diario() {
+    if (!diario_) {
+        diario_ = std::make_unique<DiarioAtualizacao>();
+        diario_->inicio = inicioExecucao_.isValid() ? inicioExecucao_ : plataforma_.Now();
+        diario_->bancoVivo = itParametroCaminhoCompartilhadoBD;
+        diario_->bancoRetido =
+            ArquivoNaPastaDe(itParametroCaminhoCompartilhadoBD, kNomeArquivoRetido);
+        diario_->pastaBackup = PastaBackupExecucao();
+        diario_->pastaMestre = itDiretorioPastaMestre;
+    }
+    return *diario_;
+}
+
+bool TfrmPrincipal::GravarEtapa(DiarioAtualizacao::Etapa etapa) {
+    Diario().etapa = etapa;
+    if (diario_->Gravar(plataforma_)) return true;
+    AdicionarLog(QStringLiteral("   - Erro: Não foi possível gravar o diário da atualização ") +
+                 DiarioAtualizacao::Caminho(plataforma_) + QStringLiteral(": ") +
+                 plataforma_.SystemErrorMessage(plataforma_.LastError()));
+    return false;
+}
+
+void TfrmPrincipal::EncerrarDiario() {
+    if (!diario_) return;
+    const std::unique_ptr<DiarioAtualizacao> diario = std::move(diario_);
+    const bool nadaADesfazer = diario->etapa < DiarioAtualizacao::Etapa::kFase5 ||
+                               diario->etapa == DiarioAtualizacao::Etapa::kVersaoGravada ||
+                               (bancoRestaurado_ && !falhaRestauracaoAplicativos_);
+    const bool nomeVivo = plataforma_.FileExists(diario->bancoVivo);
+    // A held file that this run did not make is somebody else's leftover.
+    const bool retido = bancoRetidoPelaExecucao_ && plataforma_.FileExists(diario->bancoRetido);
+    if (nadaADesfazer && nomeVivo && !retido) DiarioAtualizacao::Apagar(plataforma_);
 }
 
 void TfrmPrincipal::LimparPastaTmp() {

@@ -79,29 +79,34 @@ void TfrmPrincipal::FinalizarAtualizacao() {
             }
         });
     } else {
-        const auto concluir = [this] {
-            Label1->setText(QStringLiteral("Falha na atualização do Sistema"));
-            for (const QString& linha : LinhasFalha()) AdicionarLog(linha);
-            btAbortar->show();
-            btRefresh->show();
-            btRefresh->setFocus();
-        };
-        ConcluirApos(concluir, [&] {
-            itErroAtualizacao = true;
-            AssuntoEmail =
-                QStringLiteral("orvalis Empresa - FALHA DA ATUALIZAÇÃO DO SISTEMA - Versão ") +
-                itVersaoSite + QStringLiteral(" - ") + EmpresaAtualizando;
-            AdicionarLog(QStringLiteral(" FASE 7 DE 7 - ENVIO DE E-MAIL INFORMATIVO:"));
-            try {
-                EnviarEmailLog();
-            } catch (...) {
-                btAbortar->show();
-                btAbortar->setFocus();
-            }
-        });
+        ConcluirComFalha();
     }
     Repintar(Label1);
     relancar();
+}
+
+void TfrmPrincipal::ConcluirComFalha() {
+    const auto concluir = [this] {
+        Label1->setText(QStringLiteral("Falha na atualização do Sistema"));
+        for (const QString& linha : LinhasFalha()) AdicionarLog(linha);
+        btAbortar->show();
+        btRefresh->show();
+        btRefresh->setFocus();
+    };
+    ConcluirApos(concluir, [&] {
+        itErroAtualizacao = true;
+        AssuntoEmail =
+            QStringLiteral("orvalis Empresa - FALHA DA ATUALIZAÇÃO DO SISTEMA - Versão ") +
+            itVersaoSite + QStringLiteral(" - ") + EmpresaAtualizando;
+        AdicionarLog(QStringLiteral(" FASE 7 DE 7 - ENVIO DE E-MAIL INFORMATIVO:"));
+        try {
+            EnviarEmailLog();
+        } catch (...) {
+            btAbortar->show();
+            btAbortar->setFocus();
+        }
+    });
+    Repintar(Label1);
 }
 
 }  // namespace orvalis

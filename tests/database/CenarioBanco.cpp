@@ -44,7 +44,7 @@ void CenarioBanco::EscreverPacote(int numero, const QByteArray& conteudo) const 
 }
 
 void CenarioBanco::ExecutarFase1() {
-    ASSERT_NO_THROW(janela.Fase1Verificacoes());
+    ASSERT_NO_THROW(janela.Fase1Verificacoes()) << Log().join('\n').toStdString();
     ASSERT_TRUE(janela.IBDatabase1->Conectado());
 }
 
