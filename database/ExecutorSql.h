@@ -21,10 +21,13 @@ class TransacaoBanco;
 //
 // Registers with the connection, which must outlive it. Failures raise ErroOrvalis
 // with the server's message and leave the executor closed.
+//
+// Executar is virtual so that a test can stand between the package runner and the
+// server (to end the process between two statements); nothing else derives from it.
 class ExecutorSql : private ConexaoBanco::Dependente {
   public:
     ExecutorSql(ConexaoBanco& conexao, TransacaoBanco& transacao);
-    ~ExecutorSql();
+    virtual ~ExecutorSql();
 
     ExecutorSql(const ExecutorSql&) = delete;
     ExecutorSql& operator=(const ExecutorSql&) = delete;
@@ -34,7 +37,7 @@ class ExecutorSql : private ConexaoBanco::Dependente {
     void DefinirTexto(const QString& texto) { texto_ = texto; }
     const QString& Texto() const { return texto_; }
     // Closes, then prepares and executes Texto(), starting the transaction if needed.
-    void Executar();
+    virtual void Executar();
 
   private:
     void LiberarRecursos() noexcept override;

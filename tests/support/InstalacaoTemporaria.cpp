@@ -78,4 +78,21 @@ QStringList InstalacaoTemporaria::Listar(const QString& caminhoWindows) const {
                            QDir::Name);
 }
 
+void InstalacaoTemporaria::CopiarPara(InstalacaoTemporaria& destino) const {
+    namespace fs = std::filesystem;
+    for (const char* unidade : {"C", "D"}) {
+        const fs::path origem = fs::path(raiz_.path().toStdString()) / unidade;
+        const fs::path alvo = fs::path(destino.raiz_.path().toStdString()) / unidade;
+        fs::remove_all(alvo);
+        fs::copy(origem, alvo, fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+        // The program tells a copy of a file by its size and last-write time, as the
+        // platform's copy keeps them: so does this one.
+        for (const fs::directory_entry& entrada : fs::recursive_directory_iterator(origem)) {
+            if (!entrada.is_regular_file()) continue;
+            fs::last_write_time(alvo / fs::relative(entrada.path(), origem),
+                                entrada.last_write_time());
+        }
+    }
+}
+
 }  // namespace orvalis::teste

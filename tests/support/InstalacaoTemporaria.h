@@ -45,6 +45,8 @@ class InstalacaoTemporaria {
     void Apagar(const QString& caminhoWindows) const;
     // The names in a folder, sorted; empty when it does not exist.
     QStringList Listar(const QString& caminhoWindows) const;
+    // Makes `destino` a copy of this installation, drives and all, as it is now.
+    void CopiarPara(InstalacaoTemporaria& destino) const;
 
   private:
     QTemporaryDir raiz_;

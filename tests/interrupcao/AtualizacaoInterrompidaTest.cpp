@@ -1,0 +1,232 @@
+// A server update cut off at every step it takes (each change to a file, and each
+// statement of the packages before it reaches the server and before its commit), as a
+// kill or a power cut would end it: the process dies with SIGKILL at that step. Then,
+// on a copy of what it left, the program started without arguments recovers alone; and
+// on the original the program started again by the ERP recovers and updates.
+#include "app/UnPrincipal.h"
+#include "net/Endpoints.h"
+#include "platform/CommandLineText.h"
+#include "tests/support/BancoTeste.h"
+#include "tests/support/FornecedorLocal.h"
+#include "tests/support/ImpressaoQt.h"
+#include "tests/support/InstalacaoTemporaria.h"
+
+#include <QLabel>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+
+namespace orvalis {
+namespace {
+
+using teste::BancoTeste;
+using teste::FornecedorLocal;
+using teste::InstalacaoTemporaria;
+
+const QString kMestre = InstalacaoTemporaria::kPastaMestre;
+const QString kDados = InstalacaoTemporaria::kPastaDados;
+const QString kVivo = kDados + "\\Rivelobase.fdb";
+const QString kRetido = kDados + "\\OLD_RIVELOBASE.FDB";
+const QString kExecutavel = kMestre + "\\orvalisAtualizador.exe";
+const QString kDiario = kMestre + "\\AtualizacaoEmAndamento.ini";
+// The executables of the installation, which an update replaces.
+const QStringList kAplicativos = {"orvalisConectado.exe", "orvalisEmpresa.exe"};
+const QStringList kArgumentos = {"@F2",
+                                 "@MC:\\orvalis§Empresa\\Atualizador",
+                                 "@BC:\\orvalis§Empresa\\Dados\\Rivelobase.fdb",
+                                 "@ED:\\orvalis§Estacao",
+                                 "@AorvalisEmpresa.exe",
+                                 "@V2.7",
+                                 "@I1"};
+const QDateTime kPrimeiraExecucao(QDate(2026, 12, 10), QTime(14, 30, 5));
+const QDateTime kSegundaExecucao(QDate(2026, 12, 10), QTime(15, 30, 5));
+
+// The steps are shared out among this many test cases, which ctest runs side by side.
+constexpr int kFatias = 4;
+
+class AtualizacaoInterrompida : public ::testing::TestWithParam<int> {
+  protected:
+    // One stand-in of the vendor for every run of the test case.
+    static void SetUpTestSuite() {
+        fornecedor_ = new FornecedorLocal();
+        fornecedor_->PublicarLiberacao(
+            "2.8", {FornecedorLocal::Pacote121(), FornecedorLocal::Pacote122()});
+        fornecedor_->Iniciar("2.8.ERP");
+        pasta_ = new QTemporaryDir();
+        fornecedor_->GravarIni(pasta_->filePath("fornecedor.ini"));
+    }
+    static void TearDownTestSuite() {
+        delete fornecedor_;
+        delete pasta_;
+    }
+    void SetUp() override {
+        ASSERT_TRUE(teste::ServidoresLocais::NomesDeTesteResolvem())
+            << "run inside scripts/run-tests, whose hosts file names the test hosts";
+        anteriores_ = Endpoints::Atuais();
+        Endpoints::Substituir(fornecedor_->Fornecedor());
+    }
+    void TearDown() override { Endpoints::Substituir(anteriores_); }
+
+    // A server installation at release 2.7, counter 120, as the ERP leaves it.
+    static void Preparar(InstalacaoTemporaria& instalacao) {
+        BancoTeste::Criar(instalacao.Nativo(kVivo).toStdString(), BancoTeste::Variante::kCompleta);
+        for (const QString& nome : kAplicativos) {
+            instalacao.Escrever(
+                kMestre + "\\" + nome,
+                QByteArray::fromStdString(FornecedorLocal::ConteudoExecutavel(nome, "2.7")));
+        }
+    }
+
+    // The update in a process of its own, killed at `passo` (0: never). Returns the
+    // steps a run that was not killed took.
+    static int64_t ExecutarAte(InstalacaoTemporaria& instalacao, int64_t passo) {
+        const QString passos = pasta_->filePath("passos");
+        QFile::remove(passos);
+        QProcess programa;
+        QProcessEnvironment ambiente = QProcessEnvironment::systemEnvironment();
+        ambiente.insert("ORVALIS_UNIDADES", instalacao.unidades());
+        ambiente.insert("ORVALIS_FORNECEDOR", pasta_->filePath("fornecedor.ini"));
+        ambiente.insert("ORVALIS_EXECUTAVEL", kExecutavel);
+        ambiente.insert("ORVALIS_AGORA", kPrimeiraExecucao.toString(Qt::ISODate));
+        programa.setProcessEnvironment(ambiente);
+        programa.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        programa.setStandardOutputFile(QProcess::nullDevice());
+        programa.start(QString::fromLocal8Bit(std::getenv("ORVALIS_BINARY_DIR")) +
+                           "/tests/orvalis_atualizacao_interrompida",
+                       QStringList{QString::number(passo), passos} + kArgumentos);
+        EXPECT_TRUE(programa.waitForStarted(10000));
+        EXPECT_TRUE(programa.waitForFinished(120000)) << "the run did not end";
+        if (passo > 0 && programa.exitStatus() == QProcess::CrashExit) return -1;
+        EXPECT_EQ(programa.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(programa.exitCode(), 0);
+        QFile arquivo(passos);
+        EXPECT_TRUE(arquivo.open(QIODevice::ReadOnly));
+        return arquivo.readAll().toLongLong();
+    }
+
+    // The program started without arguments from the master folder.
+    static void RecuperarSozinho(InstalacaoTemporaria& instalacao) {
+        teste::PlataformaTeste& plataforma = instalacao.plataforma();
+        plataforma.linhaComando = CommandLineText::Join({kExecutavel});
+        plataforma.agora = kSegundaExecucao;
+        TfrmPrincipal janela(plataforma);
+        const bool diario = instalacao.Existe(kDiario);
+        janela.FormShow();
+        ASSERT_EQ(janela.TimerRecuperarAtualizacao->isActive(), diario);
+        if (!diario) return;
+        janela.TimerRecuperarAtualizacaoTimer();
+        EXPECT_EQ(janela.Label1->text(), "Recuperação concluída")
+            << janela.LinhasLog().join("\n").toStdString();
+    }
+
+    // The program started again by the ERP with the same command line.
+    static void ExecutarDeNovo(InstalacaoTemporaria& instalacao) {
+        teste::PlataformaTeste& plataforma = instalacao.plataforma();
+        plataforma.linhaComando = CommandLineText::Join(QStringList{kExecutavel} + kArgumentos);
+        plataforma.agora = kSegundaExecucao;
+        TfrmPrincipal janela(plataforma);
+        janela.FormShow();
+        janela.TimerAtualizarSistema->stop();
+        janela.executor().ExecutarExecucao([&janela] { janela.AtualizarSistema(); });
+        EXPECT_EQ(janela.Label1->text(), "Sistema Atualizado")
+            << janela.LinhasLog().join("\n").toStdString();
+    }
+
+    // The database and the executables are all of release 2.7 or all of release 2.8,
+    // under the live name, with no journal and no held file left. Returns the release.
+    static QString UmaSoVersao(InstalacaoTemporaria& instalacao) {
+        EXPECT_FALSE(instalacao.plataforma().FileExists(kDiario));
+        EXPECT_FALSE(instalacao.plataforma().FileExists(kRetido));
+        if (!instalacao.plataforma().FileExists(kVivo)) {
+            ADD_FAILURE() << "the database is not under its live name";
+            return QString();
+        }
+        BancoTeste banco(instalacao.Encontrado(kVivo));
+        const QString contador = banco.Valor("SELECT SCRIPT_RODADO FROM TAB_PARAMETRO");
+        const QString versao = banco.Valor("SELECT VERSAO_ERP FROM TAB_PARAMETRO");
+        const QString tabela = banco.Valor(
+            "SELECT COUNT(*) FROM RDB$RELATIONS WHERE RDB$RELATION_NAME = 'CAD_NOVIDADE'");
+        if (contador == "120") {
+            EXPECT_EQ(versao, "2.7");
+            EXPECT_EQ(tabela, "0") << "no package of 2.8 stays in a 2.7 database";
+        } else {
+            EXPECT_EQ(contador, "122");
+            EXPECT_EQ(versao, "2.8");
+            // Every package applied exactly once.
+            EXPECT_EQ(banco.Linhas("SELECT ID FROM CAD_NOVIDADE ORDER BY ID"),
+                      (std::vector<QStringList>{{"1"}, {"2"}}));
+        }
+        const QString liberacao = versao;
+        for (const QString& nome : kAplicativos) {
+            EXPECT_EQ(instalacao.Ler(kMestre + "\\" + nome).toStdString(),
+                      FornecedorLocal::ConteudoExecutavel(nome, liberacao))
+                << nome.toStdString() << " with the database of " << liberacao.toStdString();
+        }
+        return liberacao;
+    }
+
+    // Every database backup opens and holds a whole release; the interrupted run's
+    // backup is the installation before the update.
+    static void BackupsInteiros(InstalacaoTemporaria& instalacao) {
+        const QString raiz = InstalacaoTemporaria::kPastaBackup;
+        for (const QString& pasta : instalacao.Listar(raiz)) {
+            const QString caminho = raiz + "\\" + pasta;
+            const bool primeira = pasta == "2.7." + kPrimeiraExecucao.toString("yyyyMMddHHmmss");
+            if (instalacao.Existe(caminho + "\\OLD_RIVELOBASE.FDB")) {
+                BancoTeste banco(instalacao.Nativo(caminho + "\\OLD_RIVELOBASE.FDB").toStdString());
+                const QString contador = banco.Valor("SELECT SCRIPT_RODADO FROM TAB_PARAMETRO");
+                EXPECT_TRUE(primeira ? contador == "120" : contador == "120" || contador == "122")
+                    << pasta.toStdString() << " holds " << contador.toStdString();
+            }
+            for (const QString& nome : kAplicativos) {
+                if (!primeira || !instalacao.Existe(caminho + "\\" + nome)) continue;
+                EXPECT_EQ(instalacao.Ler(caminho + "\\" + nome).toStdString(),
+                          FornecedorLocal::ConteudoExecutavel(nome, "2.7"));
+            }
+        }
+    }
+
+    static inline FornecedorLocal* fornecedor_ = nullptr;
+    static inline QTemporaryDir* pasta_ = nullptr;
+    Endpoints anteriores_;
+};
+
+TEST_P(AtualizacaoInterrompida, LeavesOneReleaseAndTheNextRunFinishesTheUpdate) {
+    int64_t total = 0;
+    {
+        InstalacaoTemporaria instalacao;
+        Preparar(instalacao);
+        total = ExecutarAte(instalacao, 0);
+        ASSERT_EQ(UmaSoVersao(instalacao), "2.8") << "a run that nothing stops updates";
+    }
+    ASSERT_GT(total, 20);
+    RecordProperty("passos", static_cast<int>(total));
+    for (int64_t passo = 1 + GetParam(); passo <= total; passo += kFatias) {
+        SCOPED_TRACE("killed at step " + std::to_string(passo) + " of " + std::to_string(total));
+        InstalacaoTemporaria instalacao;
+        Preparar(instalacao);
+        ASSERT_EQ(ExecutarAte(instalacao, passo), -1) << "the run was not killed";
+        {
+            InstalacaoTemporaria sozinha;
+            instalacao.CopiarPara(sozinha);
+            RecuperarSozinho(sozinha);
+            UmaSoVersao(sozinha);
+        }
+        ExecutarDeNovo(instalacao);
+        EXPECT_EQ(UmaSoVersao(instalacao), "2.8");
+        BackupsInteiros(instalacao);
+        // One step that goes wrong says enough; the rest would repeat it.
+        if (HasFailure()) break;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Fatias, AtualizacaoInterrompida, ::testing::Range(0, kFatias));
+
+}  // namespace
+}  // namespace orvalis
