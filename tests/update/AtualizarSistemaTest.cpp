@@ -486,7 +486,9 @@ TEST_F(Atualizacao, AFailedDisconnectAtTheEndStillReportsTheOutcomeThenShowsTheE
     EXPECT_EQ(gravador.mensagens[0].icone, MessageIcon::Error);
     EXPECT_EQ(mensagensAntesDoFim, Textos().size()) << "the box comes after the closing lines";
     // The engine may still hold the file it lost the attachment of, so the rename back
-    // may or may not have happened; the stamp is in the database either way.
+    // may or may not have happened: when it has not, the journal stays for the recovery.
+    EXPECT_EQ(instalacao.Existe(kDados + "\\OLD_RIVELOBASE.FDB"),
+              instalacao.Existe(kMestre + "\\AtualizacaoEmAndamento.ini"));
     EXPECT_EQ(instalacao.Ler(kDados + "\\Conectado.txt"), QByteArray("ATUALIZAR\r\n"));
 }
 
