@@ -71,6 +71,10 @@ struct Recusa {
     QByteArray texto;
 };
 
+void PrintTo(const Recusa& caso, std::ostream* saida) {
+    *saida << caso.caso;
+}
+
 class TextoRecusado : public ::testing::TestWithParam<Recusa> {};
 
 TEST_P(TextoRecusado, IsNotAManifest) {

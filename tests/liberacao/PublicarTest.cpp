@@ -152,6 +152,10 @@ struct Erro {
     QString mensagem;  // the standard error output, exactly; "%1" is the folder's parent
 };
 
+void PrintTo(const Erro& caso, std::ostream* saida) {
+    *saida << caso.caso;
+}
+
 class ErroPublicar : public Publicar, public ::testing::WithParamInterface<Erro> {};
 
 TEST_P(ErroPublicar, ExplainsAndWritesNothing) {
