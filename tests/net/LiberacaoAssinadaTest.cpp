@@ -47,29 +47,24 @@ QString Sem(const QString& linha) {
     return linha.mid(linha.indexOf(' ', linha.indexOf(' ') + 1));
 }
 
+// The stand-in's standard release of 2.8, signed by the stand-in's key unless a case
+// signs otherwise, served by its web site alone; the installation holds an executable of
+// its own, an archiver and the DLL package that the workstations take.
 class Fase2Assinada : public ::testing::Test {
   public:
     InstalacaoTemporaria instalacao;
     teste::PlataformaTeste& plataforma = instalacao.plataforma();
     TfrmPrincipal janela{plataforma};
-    ServidoresLocais servidores;
+    FornecedorLocal fornecedor;
     Endpoints anteriores = Endpoints::Atuais();
-    ChavePrivadaEd25519 chave = ChavePrivadaEd25519::Gerar();
+    const ChavePrivadaEd25519& chave = fornecedor.Chave();
     QString chavePublica = chave.Publica().Texto();
 
     void SetUp() override {
         ASSERT_TRUE(ServidoresLocais::NomesDeTesteResolvem())
             << "run inside scripts/run-tests, whose hosts file names the test hosts";
         ServidoresLocais::ConfiarNaAutoridade();
-        Publicar("WinRAR.exe", "winrar novo");
-        Publicar("orvalisAssistente.exe", "assistente novo");
-        Publicar("orvalisPacoteDll.rar", Rar({{"dll/orvalis.dll", "dll nova"}}));
-        Publicar("orvalisConectado.rar", Rar({{"orvalisConectado.exe", "conectado novo"}}));
-        Publicar("orvalisMonitorPublicacao.rar",
-                 Rar({{"orvalisMonitorPublicacao.exe", "monitor novo"}}));
-        Publicar("orvalisService.rar", Rar({{"orvalisService.exe", "service novo"}}));
-        Publicar("orvalisEmpresa.rar", Rar({{"orvalisEmpresa.exe", "empresa nova"}}));
-        Publicar("orvalisAssistente.rar", Rar({{"orvalisAssistente.exe", "assistente de tmp"}}));
+        fornecedor.PublicarLiberacao("2.8", {FornecedorLocal::Pacote121()});
         instalacao.Escrever(kMestre + "\\orvalisEmpresa.exe", "empresa antiga");
         instalacao.Escrever(kMestre + "\\WinRAR.exe", "winrar antigo");
         instalacao.Escrever(kMestre + "\\orvalisPacoteDll.rar", "pacote das estações");
@@ -79,17 +74,18 @@ class Fase2Assinada : public ::testing::Test {
     }
     void TearDown() override { Endpoints::Substituir(anteriores); }
 
-    QString PastaLiberacao() const { return servidores.PastaArquivos() + kPacotes; }
+    static QString Novo(const QString& executavel) {
+        return QString::fromStdString(FornecedorLocal::ConteudoExecutavel(executavel, "2.8"));
+    }
+    QString PastaLiberacao() const { return fornecedor.PastaLiberacao(); }
     void Publicar(const QString& nome, const std::string& conteudo) {
-        QDir().mkpath(PastaLiberacao());
-        QFile arquivo(PastaLiberacao() + nome);
-        ASSERT_TRUE(arquivo.open(QIODevice::WriteOnly));
-        arquivo.write(conteudo.data(), static_cast<qint64>(conteudo.size()));
+        fornecedor.Publicar(nome, conteudo);
     }
     QByteArray Publicado(const QString& nome) const {
-        QFile arquivo(PastaLiberacao() + nome);
+        QFile arquivo(PastaLiberacao() + "/" + nome);
         return arquivo.open(QIODevice::ReadOnly) ? arquivo.readAll() : QByteArray();
     }
+    void Remover(const QString& nome) { ASSERT_TRUE(QFile::remove(PastaLiberacao() + "/" + nome)); }
     // One byte of a published file flipped, in its middle.
     void Alterar(const QString& nome) {
         QByteArray conteudo = Publicado(nome);
@@ -97,15 +93,15 @@ class Fase2Assinada : public ::testing::Test {
         conteudo[conteudo.size() / 2] = static_cast<char>(conteudo[conteudo.size() / 2] ^ 0x20);
         Publicar(nome, conteudo.toStdString());
     }
-    void Assinar(const QString& versao = "2.8") { Assinar(chave, versao); }
+    void Assinar(const QString& versao = "2.8") { fornecedor.Assinar(versao); }
     void Assinar(const ChavePrivadaEd25519& com, const QString& versao) {
         FornecedorLocal::AssinarPasta(PastaLiberacao(), com, versao);
     }
     void Iniciar(const QJsonObject& falhas = {}) {
-        servidores.IniciarWeb(falhas);
-        Endpoints fornecedor = servidores.Fornecedor();
-        fornecedor.chavePublica = chavePublica;
-        Endpoints::Substituir(fornecedor);
+        fornecedor.web().IniciarWeb(falhas);
+        Endpoints endpoints = fornecedor.Fornecedor();
+        endpoints.chavePublica = chavePublica;
+        Endpoints::Substituir(endpoints);
     }
     static QJsonObject Falha(const QString& caminho, const char* modo) {
         return QJsonObject{{"caminhos", QJsonObject{{caminho, QJsonObject{{"modo", modo}}}}}};
@@ -122,15 +118,15 @@ class Fase2Assinada : public ::testing::Test {
         }
         return false;
     }
-    QStringList Pedidos(const QString& servidor = "arquivos") const {
+    QStringList Pedidos(const QString& servidor = "arquivos") {
         QStringList caminhos;
-        for (const QJsonObject& e : servidores.Eventos(servidor, "pedido")) {
+        for (const QJsonObject& e : fornecedor.web().Eventos(servidor, "pedido")) {
             caminhos << e["linha"].toString().section(' ', 1, 1);
         }
         return caminhos;
     }
     // The packages asked for, without the probes and the manifest's two files.
-    QStringList PacotesPedidos(const QString& servidor = "arquivos") const {
+    QStringList PacotesPedidos(const QString& servidor = "arquivos") {
         QStringList pacotes;
         for (const QString& caminho : Pedidos(servidor)) {
             const QString nome = caminho.section('/', -1);
@@ -182,10 +178,10 @@ TEST_F(Fase2Assinada, ASignedReleaseIsFetchedCheckedAndInstalled) {
               QStringList({" FASE 2 de 7 - DOWNLOAD DOS APLICATIVOS:", kConferindo, "   - OK",
                            "   - Fazendo download do WinRAR.exe em: " + kMestre}));
     EXPECT_FALSE(textos.join('\n').contains("Erro"));
-    EXPECT_EQ(Texto(kMestre + "\\WinRAR.exe"), "winrar novo");
-    EXPECT_EQ(Texto(kMestre + "\\orvalis.dll"), "dll nova");
-    EXPECT_EQ(Texto(kMestre + "\\orvalisConectado.exe"), "conectado novo");
-    EXPECT_EQ(Texto(kTmp + "\\orvalisEmpresa.exe"), "empresa nova");
+    EXPECT_EQ(Texto(kMestre + "\\WinRAR.exe"), Novo("WinRAR.exe"));
+    EXPECT_EQ(Texto(kMestre + "\\orvalisComum.dll"), "orvalisComum.dll 2.8");
+    EXPECT_EQ(Texto(kMestre + "\\orvalisConectado.exe"), Novo("orvalisConectado.exe"));
+    EXPECT_EQ(Texto(kTmp + "\\orvalisEmpresa.exe"), Novo("orvalisEmpresa.exe"));
     EXPECT_EQ(RestosDeConferencia(), QStringList());
 }
 
@@ -211,8 +207,8 @@ TEST_F(Fase2Assinada, OverPlainHttpASignedReleaseInstalls) {
     EXPECT_TRUE(janela.itDownloadAplicativo);
     EXPECT_TRUE(Pedidos("site_http").contains(kUrlPacotes + "orvalisLiberacao.sig"));
     EXPECT_EQ(PacotesPedidos("site_http").size(), 10);
-    EXPECT_EQ(Texto(kMestre + "\\orvalisConectado.exe"), "conectado novo");
-    EXPECT_EQ(Texto(kTmp + "\\orvalisEmpresa.exe"), "empresa nova");
+    EXPECT_EQ(Texto(kMestre + "\\orvalisConectado.exe"), Novo("orvalisConectado.exe"));
+    EXPECT_EQ(Texto(kTmp + "\\orvalisEmpresa.exe"), Novo("orvalisEmpresa.exe"));
 }
 
 TEST_F(Fase2Assinada, OverPlainHttpATamperedPackageIsRefused) {
@@ -414,7 +410,7 @@ auto Alterado(const char* nome) {
 auto ForaDoManifesto(const char* nome) {
     return [nome](Fase2Assinada& t) {
         const std::string conteudo = t.Publicado(nome).toStdString();
-        QFile::remove(t.PastaLiberacao() + nome);
+        t.Remover(nome);
         t.Assinar();
         t.Publicar(nome, conteudo);
     };
@@ -447,7 +443,7 @@ INSTANTIATE_TEST_SUITE_P(
                                  kNaoConfere,
                                  true,
                                  {kDllDasEstacoes},
-                                 {kMestre + "\\orvalis.dll"}},
+                                 {kMestre + "\\orvalisComum.dll"}},
                       CasoPacote{"ASupportPackage",
                                  "orvalisConectado.rar",
                                  Alterado("orvalisConectado.rar"),
@@ -486,9 +482,9 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<CasoPacote>& info) { return info.param.caso; });
 
 TEST_F(Fase2Assinada, APackageMissingFromTheManifestIsNotEvenFetched) {
-    QFile::remove(PastaLiberacao() + "orvalisService.rar");
+    Remover("orvalisService.rar");
     Assinar();
-    Publicar("orvalisService.rar", Rar({{"orvalisService.exe", "service novo"}}));
+    Publicar("orvalisService.rar", Rar({{"orvalisService.exe", "service nova"}}));
     Iniciar();
     EXPECT_TRUE(Executar());
     EXPECT_FALSE(PacotesPedidos().contains("orvalisService.rar"));
