@@ -9,6 +9,7 @@
 #include "platform/Platform.h"
 
 #include <optional>
+#include <tuple>
 #include <utility>
 
 namespace orvalis {
