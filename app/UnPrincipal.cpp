@@ -6,6 +6,7 @@
 #include "database/ConsultaSql.h"
 #include "database/ExecutorSql.h"
 #include "database/TransacaoBanco.h"
+#include "liberacao/ManifestoLiberacao.h"
 #include "net/ClienteFtp.h"
 #include "net/ClientePop3.h"
 #include "net/ClienteSmtp.h"

@@ -28,6 +28,7 @@ class ConexaoBanco;
 class ConfiguracaoTls;
 class ConsultaSql;
 class ExecutorSql;
+class ManifestoLiberacao;
 class MensagemEmail;
 class Platform;
 class RotuloClicavel;
@@ -184,6 +185,27 @@ class TfrmPrincipal : public QWidget {
     void Fase2DownloadAplicativos();
     void BaixarEDescompactar(const QString& nomeArquivo, const QString& pastaDestino,
                              bool descompactar);
+    // Signed releases, when the vendor's public key is configured (Endpoints::chavePublica
+    // not empty); without one both do what the unsigned release always did.
+    //
+    // The start of phase 2: fetches orvalisLiberacao.ini and orvalisLiberacao.sig from the
+    // release folder (one base URL probe and one GET each, as a package, into memory and
+    // capped) and keeps the manifest when its signature verifies with the key and its
+    // version is itVersaoSite. Otherwise (a key that is not one, a file that cannot be
+    // fetched, a bad signature, a manifest that cannot be read, another version) it logs
+    // the one line that says which, clears itDownloadAplicativo and ends with the silent
+    // abort before any package is fetched. Without a key it fetches nothing and forgets
+    // any manifest of an earlier run.
+    void VerificarLiberacao();
+    // The download of one package for BaixarEDescompactar. With a key: refused at once
+    // (its line logged, nothing fetched) when the kept manifest has no row of that name;
+    // otherwise downloaded under the name `arquivoLocal` + ".conferir", compared with its
+    // row (size and SHA-256, streamed) and only then renamed onto `arquivoLocal`. A
+    // package that does not match is deleted and its line logged; a destination that
+    // held a file keeps it. False for a refused or failed download; raises ErroOrvalis
+    // when the file cannot be created or renamed. Without a key: BaixarArquivoHttp.
+    bool BaixarPacoteConferido(const QString& url, const QString& nomeArquivo,
+                               const QString& arquivoLocal);
     void Fase3BackupAplicativos();
     void Fase4BackupBanco();
     void Fase5ExecutarPacotes();
@@ -239,6 +261,8 @@ class TfrmPrincipal : public QWidget {
 
     Platform& plataforma_;
     ExecutorEventos executor_;
+    // The manifest that this run's phase 2 verified; null without a key or before then.
+    std::unique_ptr<ManifestoLiberacao> liberacaoConferida_;
     int alturaExterna_ = 0;
     bool mostrada_ = false;
     // The journal of the run in progress, from its first boundary to the run's end.

@@ -23,7 +23,7 @@ void TfrmPrincipal::BaixarEDescompactar(const QString& nomeArquivo, const QStrin
     try {
         const QString url = BuscarSiteAtivo() +
                             QStringLiteral("/update/Atualizacao/orvalis%20Empresa/") + nomeArquivo;
-        if (!BaixarArquivoHttp(plataforma_, url, arquivoLocal)) Abortar();
+        if (!BaixarPacoteConferido(url, nomeArquivo, arquivoLocal)) Abortar();
         if (descompactar) {
             try {
                 ExtrairArquivo(plataforma_, pastaAtualizador, arquivoLocal, pastaDestino);
@@ -70,6 +70,7 @@ void TfrmPrincipal::BaixarEDescompactar(const QString& nomeArquivo, const QStrin
 void TfrmPrincipal::Fase2DownloadAplicativos() {
     LimparPastaTmp();
     AdicionarLog(QStringLiteral(" FASE 2 de 7 - DOWNLOAD DOS APLICATIVOS:"));
+    VerificarLiberacao();
     const QString pastaAtualizador = PastaAtualizador(plataforma_);
     BaixarEDescompactar(QStringLiteral("WinRAR.exe"), pastaAtualizador, false);
     BaixarEDescompactar(QStringLiteral("orvalisAssistente.exe"), pastaAtualizador, false);

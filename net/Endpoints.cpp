@@ -26,6 +26,7 @@ const std::pair<const char*, QString Endpoints::*> kChavesTexto[] = {
     {"email_host", &Endpoints::emailHost},
     {"email_conta", &Endpoints::emailConta},
     {"email_suporte", &Endpoints::emailSuporte},
+    {"chave_publica", &Endpoints::chavePublica},
 };
 const std::pair<const char*, int Endpoints::*> kChavesNumero[] = {
     {"ftp_porta", &Endpoints::ftpPorta},
@@ -52,6 +53,7 @@ Endpoints Endpoints::Constantes() {
     e.emailConta = QString::fromUtf8(fornecedor::kEmailConta);
     e.emailSuporte = QString::fromUtf8(fornecedor::kEmailSuporte);
     e.emailSenha = QString::fromUtf8(fornecedor::kEmailSenha);
+    e.chavePublica = QString::fromUtf8(fornecedor::kChavePublica);
     return e;
 }
 

@@ -6,8 +6,9 @@ namespace orvalis {
 
 // The vendor's endpoints in force for this process: the build-time constants, each
 // replaced by the matching key of section [fornecedor] of the INI file that the
-// environment variable ORVALIS_FORNECEDOR names. A missing key keeps its constant;
-// an unreadable file is reported on standard error and the constants apply.
+// environment variable ORVALIS_FORNECEDOR names. A missing key keeps its constant; a key
+// present with an empty value replaces it with the empty text (for chave_publica: no
+// check); an unreadable file is reported on standard error and the constants apply.
 struct Endpoints {
     QString urlNotas;     // the release-notes site, plain http
     QString urlArquivos;  // base URL 1: the files host over https
@@ -24,6 +25,11 @@ struct Endpoints {
     QString emailConta;    // the updater's mailbox
     QString emailSuporte;  // the support mailbox
     QString emailSenha;
+    // The vendor's Ed25519 public key, standard base64 of its 32 raw bytes. Empty: the
+    // release is installed unchecked, as without signatures. Any other text must be a
+    // valid key: one that is not makes phase 2 refuse the release (never an unchecked
+    // install).
+    QString chavePublica;
 
     // The build-time constants alone.
     static Endpoints Constantes();

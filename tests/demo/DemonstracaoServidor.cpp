@@ -1,6 +1,7 @@
 // The demonstration of a server update: lays out a server installation in a folder,
-// starts the local stand-in of the vendor, runs the real updater in a window with the
-// command line the ERP uses, and reports what the run left behind.
+// starts the local stand-in of the vendor with a release signed by a throwaway key made
+// for the run, runs the real updater in a window with the command line the ERP uses and
+// that key in its vendor INI, and reports what the run left behind.
 //
 // Usage: orvalis_demonstracao PASTA EXECUTAVEL
 #include "tests/support/BancoTeste.h"
@@ -39,6 +40,18 @@ QByteArray Ler(const QString& caminho) {
     return arquivo.open(QIODevice::ReadOnly) ? arquivo.readAll() : QByteArray();
 }
 
+// How many requests for the manifest's two files the vendor's web site answered.
+int PedidosDoManifesto(FornecedorLocal& fornecedor) {
+    int pedidos = 0;
+    for (const QJsonObject& evento : fornecedor.web().RegistroWeb()) {
+        if (evento["evento"].toString() == "pedido" &&
+            evento["linha"].toString().contains("/orvalisLiberacao.")) {
+            ++pedidos;
+        }
+    }
+    return pedidos;
+}
+
 int Demonstrar(const QString& raiz, const QString& executavel) {
     QTextStream saida(stdout);
     const QString mestre = raiz + "/C/orvalis Empresa/Atualizador";
@@ -59,6 +72,8 @@ int Demonstrar(const QString& raiz, const QString& executavel) {
     FornecedorLocal fornecedor;
     fornecedor.PublicarLiberacao("2.8",
                                  {FornecedorLocal::Pacote121(), FornecedorLocal::Pacote122()});
+    // Signed as orvalisPublicar signs; the updater gets the public key through the INI.
+    const qsizetype pacotesAssinados = fornecedor.Assinar("2.8").pacotes().size();
     fornecedor.Iniciar("2.8.ERP");
     const QString ini = raiz + "/fornecedor.ini";
     fornecedor.GravarIni(ini);
@@ -78,6 +93,9 @@ int Demonstrar(const QString& raiz, const QString& executavel) {
                                  "@V2.7",
                                  "@I1"};
     saida << "Instalação: " << raiz << " (C: e D: mapeados ali)\n"
+          << "Liberação 2.8 assinada com uma chave descartável (" << pacotesAssinados
+          << " pacotes no manifesto); chave pública do atualizador: "
+          << fornecedor.Fornecedor().chavePublica << "\n"
           << "Linha de comando: orvalisAtualizador.exe " << argumentos.join(' ') << "\n"
           << "Atualizando (cerca de um minuto e meio: as esperas fazem parte do processo)...\n";
     saida.flush();
@@ -122,6 +140,8 @@ int Demonstrar(const QString& raiz, const QString& executavel) {
           << " (SCRIPT_RODADO = " << banco.Valor("SELECT SCRIPT_RODADO FROM TAB_PARAMETRO")
           << ", VERSAO_ERP = " << banco.Valor("SELECT VERSAO_ERP FROM TAB_PARAMETRO") << ")\n"
           << "Backup da versão 2.7: " << backup << "\n"
+          << "Manifesto e assinatura pedidos ao fornecedor: " << PedidosDoManifesto(fornecedor)
+          << " (orvalisLiberacao.ini, orvalisLiberacao.sig)\n"
           << "E-mail recebido pelo suporte: " << email << "\n"
           << "  Assunto: " << mensagem["assunto"].toString() << "\n\n"
           << "Registro da atualização:\n";
@@ -132,7 +152,8 @@ int Demonstrar(const QString& raiz, const QString& executavel) {
     for (const QString& linha : linhas.mid(inicio + 1)) {
         // Log lines begin with their date stamp; the closing block that follows has none.
         const bool doLog = !linha.isEmpty() && linha[0].isDigit();
-        if (!doLog || linha.contains(" FASE ") || linha.contains("Erro")) {
+        if (!doLog || linha.contains(" FASE ") || linha.contains("Erro") ||
+            linha.contains("assinatura")) {
             saida << "  " << linha << "\n";
         }
     }

@@ -1,5 +1,6 @@
 // The real program, started as the ERP starts it, updating a server installation
 // against the local stand-in of the vendor.
+#include "tests/fixtures/EscritorRar4.h"
 #include "tests/support/BancoTeste.h"
 #include "tests/support/FornecedorLocal.h"
 #include "tests/support/InstalacaoTemporaria.h"
@@ -158,6 +159,30 @@ TEST_F(AtualizacaoServidor, AFailingStatementLeavesTheDatabaseAndTheProgramsAsTh
     EXPECT_TRUE(mensagem["assunto"].toString().startsWith(
         "orvalis Empresa - FALHA DA ATUALIZAÇÃO DO SISTEMA - Versão 2.8 - "));
     EXPECT_TRUE(mensagem["corpo"].toString().contains(" FALHA NA ATUALIZAÇÃO DO SISTEMA:"));
+}
+
+TEST_F(AtualizacaoServidor, ASignedReleaseTamperedOnTheSiteIsNotInstalled) {
+    Preparar(FornecedorLocal::Pacote122());
+    fornecedor.Assinar("2.8");
+    // The program learns the vendor's key from its INI, as from its build.
+    fornecedor.Publicar("orvalisConectado.rar",
+                        teste::EscritorRar4::Montar({{"orvalisConectado.exe", "de outra origem"}}));
+    Executar();
+
+    EXPECT_FALSE(instalacao.Existe(InstalacaoTemporaria::kRaizServidor + "\\orvalisConectado.exe"));
+    EXPECT_EQ(Texto(kMestre + "\\orvalisConectado.exe"), "orvalisConectado.exe 2.7");
+    {
+        BancoTeste banco(instalacao.Encontrado(kBanco));
+        EXPECT_EQ(banco.Valor("SELECT SCRIPT_RODADO FROM TAB_PARAMETRO"), "120");
+    }
+    EXPECT_EQ(instalacao.Listar(Backup()), QStringList()) << "no phase after the second";
+    const QJsonObject mensagem = fornecedor.Mensagens().first();
+    EXPECT_TRUE(mensagem["assunto"].toString().startsWith(
+        "orvalis Empresa - FALHA DA ATUALIZAÇÃO DO SISTEMA - Versão 2.8 - "));
+    const QString corpo = mensagem["corpo"].toString();
+    EXPECT_TRUE(corpo.contains("   - Conferindo a assinatura da liberação"));
+    EXPECT_TRUE(corpo.contains(
+        "   - Erro: O pacote orvalisConectado.rar não confere com o manifesto da liberação"));
 }
 
 }  // namespace

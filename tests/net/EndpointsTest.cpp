@@ -23,9 +23,11 @@ TEST(Endpoints, AnIniReplacesOnlyTheKeysItHolds) {
     const Endpoints e = Endpoints::Carregar(
         Gravar(pasta,
                "[fornecedor]\nurl_arquivos=https://arquivos.local:8443\nftp_porta=2121\n"
+               "chave_publica=11qYAYKxCrfVS/7TyWQHOg7hcvPapiMlrwIaaPcHURo=\n"
                "[outra]\nurl_site=https://nao.usar\n"));
     EXPECT_EQ(e.urlArquivos, "https://arquivos.local:8443");
     EXPECT_EQ(e.ftpPorta, 2121);
+    EXPECT_EQ(e.chavePublica, "11qYAYKxCrfVS/7TyWQHOg7hcvPapiMlrwIaaPcHURo=");
     EXPECT_EQ(e.urlSite, constantes.urlSite) << "a key of another section is not read";
     EXPECT_EQ(e.ftpHost, constantes.ftpHost);
     EXPECT_EQ(e.smtpPorta, 465);
@@ -44,6 +46,7 @@ TEST(Endpoints, TheIniTextReadsBackAsTheSameEndpoints) {
     e.urlSiteHttp = "http://www.local:8080";
     e.emailHost = "correio.local";
     e.pop3Porta = 1110;
+    e.chavePublica = "11qYAYKxCrfVS/7TyWQHOg7hcvPapiMlrwIaaPcHURo=";
     const Endpoints lido = Endpoints::Carregar(Gravar(pasta, e.TextoIni().toUtf8()));
     EXPECT_EQ(lido.TextoIni(), e.TextoIni());
 }

@@ -1,5 +1,7 @@
 #include "tests/support/FornecedorLocal.h"
 
+#include "liberacao/PublicadorLiberacao.h"
+#include "platform/PosixPlatform.h"
 #include "tests/fixtures/EscritorRar4.h"
 
 #include <QDir>
@@ -55,6 +57,32 @@ void FornecedorLocal::Publicar(const QString& nome, const std::string& conteudo)
     }
 }
 
+QString FornecedorLocal::PastaLiberacao() const {
+    return web_.PastaArquivos() + kPastaLiberacao.chopped(1);
+}
+
+const ChavePrivadaEd25519& FornecedorLocal::Chave() {
+    if (!chave_) chave_ = ChavePrivadaEd25519::Gerar();
+    return *chave_;
+}
+
+ManifestoLiberacao FornecedorLocal::Assinar(const QString& versao) {
+    ManifestoLiberacao manifesto = AssinarPasta(PastaLiberacao(), Chave(), versao);
+    assinada_ = true;
+    return manifesto;
+}
+
+ManifestoLiberacao FornecedorLocal::AssinarPasta(const QString& pastaNativa,
+                                                 const ChavePrivadaEd25519& chave,
+                                                 const QString& versao) {
+    // As orvalisPublicar does: the native folder in its Windows form, Z: being the root.
+    PosixPlatform plataforma{QString()};
+    return PublicadorLiberacao::Assinar(
+        plataforma,
+        plataforma.WindowsPath(QFile::encodeName(QDir::cleanPath(pastaNativa)).toStdString()),
+        chave, versao);
+}
+
 void FornecedorLocal::PublicarLiberacao(const QString& versao,
                                         const std::vector<PacoteSql>& pacotesSql) {
     auto executavel = [&](const QString& nome) {
@@ -99,6 +127,7 @@ Endpoints FornecedorLocal::Fornecedor() const {
     fornecedor.emailHost = QStringLiteral("mail.orvalis.test");
     if (smtp_) fornecedor.smtpPorta = smtp_->Porta();
     if (pop3_) fornecedor.pop3Porta = pop3_->Porta();
+    if (assinada_) fornecedor.chavePublica = chave_->Publica().Texto();
     return fornecedor;
 }
 

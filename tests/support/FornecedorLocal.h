@@ -1,5 +1,7 @@
 #pragma once
 
+#include "liberacao/ChavePrivadaEd25519.h"
+#include "liberacao/ManifestoLiberacao.h"
 #include "net/Endpoints.h"
 #include "tests/support/ServidorCorreio.h"
 #include "tests/support/ServidoresLocais.h"
@@ -8,6 +10,7 @@
 #include <QStringList>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -23,7 +26,8 @@ namespace orvalis::teste {
 // assistant, the DLL package, the three support packages, the application packages of
 // orvalisEmpresa.exe, orvalisAssistente.exe, orvalisConectado.exe and
 // orvalisMonitorPublicacao.exe, and "sql.rar" with the given SQL packages. Every
-// executable holds the text "<name> <version>".
+// executable holds the text "<name> <version>". Unsigned unless a test signs it
+// (Assinar); Fornecedor() then carries the stand-in's public key.
 class FornecedorLocal {
   public:
     struct PacoteSql {
@@ -43,6 +47,18 @@ class FornecedorLocal {
     void PublicarLiberacao(const QString& versao, const std::vector<PacoteSql>& pacotesSql);
     // Writes one file into the release folder.
     void Publicar(const QString& nome, const std::string& conteudo);
+    // Signs the release folder as it stands for `versao`, as orvalisPublicar does, with a
+    // throwaway key of this stand-in (made on first use). From then on Fornecedor() and
+    // GravarIni() carry the key's public half, so that the updater checks the release. A
+    // later Publicar changes a signed folder, as a tampered release would.
+    ManifestoLiberacao Assinar(const QString& versao);
+    // The throwaway key, made on first use.
+    const ChavePrivadaEd25519& Chave();
+    // The native folder of the release ("/update/Atualizacao/orvalis Empresa").
+    QString PastaLiberacao() const;
+    // Signs any native folder with `chave`, through the publisher's own code.
+    static ManifestoLiberacao AssinarPasta(const QString& pastaNativa,
+                                           const ChavePrivadaEd25519& chave, const QString& versao);
     // Starts every server; `entradaLiberacao` is the name the FTP release folder lists
     // (e.g. "2.8.ERP").
     void Iniciar(const QString& entradaLiberacao);
@@ -63,6 +79,8 @@ class FornecedorLocal {
 
   private:
     ServidoresLocais web_;
+    std::optional<ChavePrivadaEd25519> chave_;
+    bool assinada_ = false;
     std::unique_ptr<ServidorCorreio> smtp_;
     std::unique_ptr<ServidorCorreio> pop3_;
 };

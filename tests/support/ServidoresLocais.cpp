@@ -173,6 +173,8 @@ Endpoints ServidoresLocais::Fornecedor() const {
     fornecedor.ftpPorta = Porta(QStringLiteral("ftp"));
     fornecedor.ftpUsuarioArquivos = QStringLiteral("atualizacao@arquivos.orvalis.test");
     fornecedor.ftpUsuarioSite = QStringLiteral("atualizacao@orvalis.test");
+    // The test vendor signs nothing unless a test says so, whatever key the build holds.
+    fornecedor.chavePublica.clear();
     return fornecedor;
 }
 

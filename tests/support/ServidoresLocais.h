@@ -49,7 +49,8 @@ class ServidoresLocais {
     int Porta(const QString& servidor) const;
     // The native folder the web server serves: "/a/b.rar" is PastaArquivos() + "/a/b.rar".
     QString PastaArquivos() const;
-    // The endpoints that lead to these servers, the passwords being the program's own.
+    // The endpoints that lead to these servers, the passwords being the program's own,
+    // without a public key (releases unchecked).
     Endpoints Fornecedor() const;
 
     // What each server has recorded so far, oldest first.

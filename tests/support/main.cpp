@@ -30,7 +30,9 @@ std::unique_ptr<QTemporaryFile> FornecedorFechado() {
         "ftp_porta=1\n"
         "email_host=127.0.0.1\n"
         "smtp_porta=1\n"
-        "pop3_porta=1\n");
+        "pop3_porta=1\n"
+        // Releases unchecked, whatever key the build holds; a test that signs sets its own.
+        "chave_publica=\n");
     arquivo->flush();
     setenv("ORVALIS_FORNECEDOR", arquivo->fileName().toLocal8Bit().constData(), 1);
     return arquivo;

@@ -2,6 +2,7 @@
 #include "app/UnPrincipal.h"
 #include "database/ConexaoBanco.h"
 #include "net/Endpoints.h"
+#include "tests/fixtures/EscritorRar4.h"
 #include "tests/support/BancoTeste.h"
 #include "tests/support/FornecedorLocal.h"
 #include "tests/support/ImpressaoQt.h"
@@ -15,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <optional>
 
 namespace orvalis {
@@ -77,8 +79,28 @@ class Atualizacao : public ::testing::Test {
     void Publicar(const char* pacote122 = kPacote122) {
         fornecedor.PublicarLiberacao(
             "2.8", {{"orvEMP0121.sql", kPacote121}, {"orvEMP0122.sql", pacote122}});
+        Iniciar();
+    }
+    // The release signed by the stand-in, then `alterar` (a tampering) applied to it.
+    void PublicarAssinada(const std::function<void()>& alterar = {}) {
+        fornecedor.PublicarLiberacao(
+            "2.8", {{"orvEMP0121.sql", kPacote121}, {"orvEMP0122.sql", kPacote122}});
+        fornecedor.Assinar("2.8");
+        if (alterar) alterar();
+        Iniciar();
+    }
+    void Iniciar() {
         fornecedor.Iniciar("2.8.ERP");
         Endpoints::Substituir(fornecedor.Fornecedor());
+    }
+    // The release files asked of the files host, in order.
+    QStringList PedidosDaLiberacao() {
+        QStringList nomes;
+        for (const QJsonObject& e : fornecedor.web().Eventos("arquivos", "pedido")) {
+            const QString caminho = e["linha"].toString().section(' ', 1, 1);
+            if (caminho.startsWith("/update/")) nomes << caminho.section('/', -1);
+        }
+        return nomes;
     }
     // Runs the update as its timer does; tells whether an error (a failed run's silent
     // abort) ended the event.
@@ -188,6 +210,69 @@ TEST_F(Atualizacao, UpdatesEverythingAndReportsSuccess) {
               "João Ltda");
     ASSERT_EQ(fornecedor.Mensagens().size(), 1);
     EXPECT_FALSE(janela.itErroAtualizacao);
+    VerificarLimpeza();
+}
+
+TEST_F(Atualizacao, ASignedReleaseIsCheckedAndInstalled) {
+    PublicarAssinada();
+    ASSERT_FALSE(Endpoints::Atuais().chavePublica.isEmpty());
+    EXPECT_FALSE(Executar());
+    {
+        auto banco = Banco();
+        EXPECT_EQ(banco->Valor("SELECT SCRIPT_RODADO FROM TAB_PARAMETRO"), "122");
+        EXPECT_EQ(banco->Valor("SELECT VERSAO_ERP FROM TAB_PARAMETRO"), "2.8");
+    }
+    EXPECT_EQ(instalacao.Ler(kMestre + "\\orvalisEmpresa.exe"), "orvalisEmpresa.exe 2.8");
+    EXPECT_EQ(janela.Label1->text(), "Sistema Atualizado");
+    const QStringList pedidos = PedidosDaLiberacao();
+    ASSERT_GE(pedidos.size(), 3);
+    EXPECT_EQ(pedidos.mid(0, 2), QStringList({"orvalisLiberacao.ini", "orvalisLiberacao.sig"}));
+    EXPECT_EQ(pedidos.last(), "sql.rar");
+    EXPECT_EQ(Contar("   - Conferindo a assinatura da liberação"), 1);
+    EXPECT_TRUE(Textos().filter("Erro").isEmpty());
+    VerificarLimpeza();
+}
+
+TEST_F(Atualizacao, WithoutAKeyTheSignedReleaseIsNotAskedFor) {
+    PublicarAssinada();
+    Endpoints semChave = fornecedor.Fornecedor();
+    semChave.chavePublica.clear();
+    Endpoints::Substituir(semChave);
+    EXPECT_FALSE(Executar());
+    EXPECT_EQ(janela.Label1->text(), "Sistema Atualizado");
+    EXPECT_FALSE(PedidosDaLiberacao().join(' ').contains("orvalisLiberacao"));
+    EXPECT_EQ(Contar("   - Conferindo a assinatura da liberação"), 0);
+}
+
+TEST_F(Atualizacao, ATamperedSqlArchiveIsRefusedBeforeAnyBackup) {
+    PublicarAssinada([&] {
+        fornecedor.Publicar("sql.rar", teste::EscritorRar4::Montar(
+                                           {{"orvEMP0121.sql", "DROP TABLE TAB_PARAMETRO;;\r\n"}}));
+    });
+    EXPECT_TRUE(Executar()) << "the silent abort ends the event";
+    EXPECT_EQ(Contar("   - Erro: O pacote sql.rar não confere com o manifesto da liberação"), 1);
+    EXPECT_EQ(Contar("   - Erro: Falha no download do sql.rar"), 1);
+    EXPECT_EQ(Contar("   - Fase 2 concluida com sucesso."), 0);
+    EXPECT_EQ(Contar(" FASE 3 de 7 - BACKUP LOCAL DOS APLICATIVOS:"), 0);
+    EXPECT_EQ(instalacao.Listar(janela.PastaBackupExecucao()), QStringList());
+    {
+        auto banco = Banco();
+        EXPECT_EQ(banco->Valor("SELECT SCRIPT_RODADO FROM TAB_PARAMETRO"), "120");
+    }
+    EXPECT_EQ(janela.Label1->text(), "Falha na atualização do Sistema");
+    VerificarLimpeza();
+}
+
+TEST_F(Atualizacao, AReleaseSignedForAnotherVersionIsNotInstalled) {
+    fornecedor.PublicarLiberacao("2.8",
+                                 {{"orvEMP0121.sql", kPacote121}, {"orvEMP0122.sql", kPacote122}});
+    fornecedor.Assinar("2.7");
+    Iniciar();
+    EXPECT_TRUE(Executar()) << "the silent abort ends the event";
+    EXPECT_EQ(Contar("   - Erro: Manifesto da liberação é da versão 2.7 e não da 2.8"), 1);
+    EXPECT_EQ(PedidosDaLiberacao(), QStringList({"orvalisLiberacao.ini", "orvalisLiberacao.sig"}));
+    EXPECT_EQ(instalacao.Ler(kMestre + "\\orvalisEmpresa.exe"), "orvalisEmpresa.exe 2.7");
+    EXPECT_EQ(janela.Label1->text(), "Falha na atualização do Sistema");
     VerificarLimpeza();
 }
 
