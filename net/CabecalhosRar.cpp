@@ -150,8 +150,8 @@ std::optional<CabecalhosRar::Entrada> CabecalhosRar::Proxima() {
 }
 
 void CabecalhosRar::LerAssinatura(char byte) {
-    // One byte at a time: the RAR 4 signature is the RAR 5 one less its last byte but
-    // one, and a file of neither kind is refused at its first wrong byte.
+    // One byte at a time: the two signatures share their first six bytes and differ in
+    // length, and a file of neither kind is refused at its first wrong byte.
     cabecalho_.push_back(byte);
     posicao_ += 1;
     const size_t lidos = cabecalho_.size();

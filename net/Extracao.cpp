@@ -2,6 +2,7 @@
 
 #include "app/Erros.h"
 #include "net/CabecalhosRar.h"
+#include "net/CrcEmParalelo.h"
 #include "platform/Ansi.h"
 #include "platform/Platform.h"
 
@@ -10,9 +11,9 @@
 #include <archive.h>
 #include <archive_entry.h>
 #include <locale.h>
-#include <zlib.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdint>
 #include <memory>
@@ -58,13 +59,41 @@ class CaracteresUtf8 {
 // last, each once: every byte that libarchive sees goes to the header walker first, in
 // the same order. No seek callback is given, so that this holds: libarchive then skips
 // by reading, and the RAR readers never go back.
+//
+// libarchive hands out a stored entry's data as pieces of the blocks read here, and
+// leaves a block once it asks for the next: the blocks are read into two buffers in
+// turn, and a buffer is read into again only once the CRC thread has done the pieces
+// it gave of it, so that neither waits for the other.
 class LeitorArquivo {
   public:
-    LeitorArquivo(Platform& plataforma, const QString& caminho, CabecalhosRar& cabecalhos)
+    LeitorArquivo(Platform& plataforma, const QString& caminho, CabecalhosRar& cabecalhos,
+                  CrcEmParalelo& crc)
         : plataforma_(plataforma),
           caminho_(caminho),
           cabecalhos_(cabecalhos),
-          bloco_(kTamanhoBloco) {}
+          crc_(crc),
+          blocos_{std::vector<char>(kTamanhoBloco), std::vector<char>(kTamanhoBloco)} {}
+    ~LeitorArquivo() { crc_.Esperar(); }
+    LeitorArquivo(const LeitorArquivo&) = delete;
+    LeitorArquivo& operator=(const LeitorArquivo&) = delete;
+
+    // Hands a piece of data to the CRC thread. A piece in a block read here stays valid
+    // until that buffer is read into again; any other (libarchive's own memory, valid
+    // until libarchive is asked for more) is copied first, into one of two buffers of
+    // its own taken in turn in the same way.
+    void SomarCrc(const void* dados, size_t tamanho) {
+        const char* pedaco = static_cast<const char*>(dados);
+        for (size_t i = 0; i < blocos_.size(); ++i) {
+            if (Dentro(blocos_[i], pedaco, tamanho)) {
+                marcas_[i] = crc_.Somar(pedaco, tamanho);
+                return;
+            }
+        }
+        copia_ = 1 - copia_;
+        crc_.EsperarAte(marcasCopias_[copia_]);
+        copias_[copia_].assign(pedaco, pedaco + tamanho);
+        marcasCopias_[copia_] = crc_.Somar(copias_[copia_].data(), tamanho);
+    }
 
     // False, with the platform's error code in erro(), when the file cannot be opened.
     bool Abrir() {
@@ -77,24 +106,34 @@ class LeitorArquivo {
     // The file has been read to its end and held nothing.
     bool vazio() const { return fim_ && posicao_ == 0; }
 
-    // Reads what libarchive left unread, up to the end of the file, for the walker.
+    // Reads what libarchive left unread, up to the end of the file, for the walker; a
+    // defect it finds ends the reading.
     bool LerAteOFim(struct archive* leitura) {
-        while (!fim_) {
+        while (!fim_ && !cabecalhos_.defeituoso()) {
             if (Ler(leitura) < 0) return false;
         }
         return true;
     }
 
     static la_ssize_t Ler(struct archive* leitura, void* leitor, const void** dados) {
-        auto* self = static_cast<LeitorArquivo*>(leitor);
-        *dados = self->bloco_.data();
-        return self->Ler(leitura);
+        return static_cast<LeitorArquivo*>(leitor)->Ler(leitura, dados);
     }
 
   private:
-    la_ssize_t Ler(struct archive* leitura) {
+    static bool Dentro(const std::vector<char>& buffer, const char* pedaco, size_t tamanho) {
+        const auto inicio = reinterpret_cast<uintptr_t>(buffer.data());
+        const auto endereco = reinterpret_cast<uintptr_t>(pedaco);
+        return endereco >= inicio && endereco - inicio <= buffer.size() &&
+               tamanho <= buffer.size() - (endereco - inicio);
+    }
+
+    la_ssize_t Ler(struct archive* leitura, const void** dados = nullptr) {
         if (fim_) return 0;
-        const int64_t lidos = arquivo_->Read(bloco_.data(), bloco_.size());
+        atual_ = 1 - atual_;
+        std::vector<char>& bloco = blocos_[atual_];
+        crc_.EsperarAte(marcas_[atual_]);
+        if (dados != nullptr) *dados = bloco.data();
+        const int64_t lidos = arquivo_->Read(bloco.data(), bloco.size());
         if (lidos < 0) {
             erro_ = plataforma_.LastError();
             archive_set_error(leitura, EIO, "%s",
@@ -105,7 +144,7 @@ class LeitorArquivo {
             fim_ = true;
             cabecalhos_.Terminar();
         }
-        cabecalhos_.Receber(bloco_.data(), static_cast<size_t>(lidos));
+        cabecalhos_.Receber(bloco.data(), static_cast<size_t>(lidos));
         posicao_ += lidos;
         return static_cast<la_ssize_t>(lidos);
     }
@@ -113,7 +152,13 @@ class LeitorArquivo {
     Platform& plataforma_;
     QString caminho_;
     CabecalhosRar& cabecalhos_;
-    std::vector<char> bloco_;
+    CrcEmParalelo& crc_;
+    std::array<std::vector<char>, 2> blocos_;
+    std::array<uint64_t, 2> marcas_{};  // of the last piece given of each buffer
+    size_t atual_ = 1;                  // the buffer read into last
+    std::array<std::vector<char>, 2> copias_;
+    std::array<uint64_t, 2> marcasCopias_{};
+    size_t copia_ = 1;
     std::unique_ptr<SequentialFile> arquivo_;
     int64_t posicao_ = 0;
     bool fim_ = false;
@@ -192,13 +237,18 @@ bool NomeAceitoPeloWindows(const QString& nome) {
 // declares and checked against its CRC-32.
 class CopiaEntrada {
   public:
-    CopiaEntrada(Platform& plataforma, struct archive* leitura, const CabecalhosRar& cabecalhos,
-                 const QString& arquivo, const QString& pastaDestino)
+    CopiaEntrada(Platform& plataforma, struct archive* leitura, LeitorArquivo& leitor,
+                 const CabecalhosRar& cabecalhos, CrcEmParalelo& crc, const QString& arquivo,
+                 const QString& pastaDestino)
         : plataforma_(plataforma),
           leitura_(leitura),
+          leitor_(leitor),
           cabecalhos_(cabecalhos),
+          crc_(crc),
           arquivo_(arquivo),
           pastaDestino_(pastaDestino) {}
+    CopiaEntrada(const CopiaEntrada&) = delete;
+    CopiaEntrada& operator=(const CopiaEntrada&) = delete;
 
     // Checks the entry's kind and name against its header `cabecalho`, then copies its
     // data out. A folder is passed over. Raises on anything refused; the entry's own
@@ -253,7 +303,7 @@ class CopiaEntrada {
     }
 
     void Copiar() {
-        uint32_t crc = static_cast<uint32_t>(crc32_z(0, nullptr, 0));
+        crc_.Reiniciar();
         uint64_t lidos = 0;
         uint64_t consultado = 0;
         for (;;) {
@@ -270,7 +320,8 @@ class CopiaEntrada {
                 Danificada(QStringLiteral("a entrada %1 é um arquivo esparso").arg(caminho_));
             }
             if (cabecalho_.tamanho && tamanho > *cabecalho_.tamanho - lidos) TamanhoErrado();
-            crc = static_cast<uint32_t>(crc32_z(crc, static_cast<const Bytef*>(dados), tamanho));
+            // The block's CRC is computed while blocks are written.
+            leitor_.SomarCrc(dados, tamanho);
             if (arquivoDestino_ != nullptr) {
                 if (lidos - consultado >= kIntervaloEspaco) {
                     ConferirEspaco(lidos);
@@ -283,7 +334,7 @@ class CopiaEntrada {
             lidos += tamanho;
         }
         if (cabecalho_.tamanho && lidos != *cabecalho_.tamanho) TamanhoErrado();
-        if (cabecalho_.crc && crc != *cabecalho_.crc) {
+        if (cabecalho_.crc && crc_.Valor() != *cabecalho_.crc) {
             Danificada(QStringLiteral("os dados da entrada %1 não conferem com o CRC-32 do "
                                       "cabeçalho")
                            .arg(caminho_));
@@ -349,7 +400,9 @@ class CopiaEntrada {
 
     Platform& plataforma_;
     struct archive* leitura_;
+    LeitorArquivo& leitor_;
     const CabecalhosRar& cabecalhos_;
+    CrcEmParalelo& crc_;
     const QString& arquivo_;
     const QString& pastaDestino_;
     QString caminho_;
@@ -364,7 +417,8 @@ void ExtrairArquivo(Platform& plataforma, const QString& /*pastaExtrator*/, cons
                     const QString& pastaDestino) {
     CaracteresUtf8 utf8;
     CabecalhosRar cabecalhos;
-    LeitorArquivo leitor(plataforma, arquivo, cabecalhos);
+    CrcEmParalelo crc;
+    LeitorArquivo leitor(plataforma, arquivo, cabecalhos, crc);
     if (!leitor.Abrir()) {
         throw ErroOrvalis(QStringLiteral("Não foi possível abrir o arquivo compactado ") + arquivo +
                           QStringLiteral(": ") + plataforma.SystemErrorMessage(leitor.erro()));
@@ -402,7 +456,7 @@ void ExtrairArquivo(Platform& plataforma, const QString& /*pastaExtrator*/, cons
                                            : QStringLiteral("as entradas não correspondem aos "
                                                             "cabeçalhos de arquivo"));
         }
-        CopiaEntrada(plataforma, leitura.get(), cabecalhos, arquivo, pastaDestino)
+        CopiaEntrada(plataforma, leitura.get(), leitor, cabecalhos, crc, arquivo, pastaDestino)
             .Extrair(entrada, *cabecalho);
     }
     // libarchive stops at the end block, and also, without an error, wherever the bytes

@@ -40,6 +40,9 @@ class Platform;
 // with a message that names the entry, what it has still to write and the drive's free
 // bytes; a failed query raises too.
 //
+// The CRC-32 of an entry's data is computed on a thread of its own (CrcEmParalelo)
+// while the data is written; the call itself is synchronous like every other.
+//
 // Returns when the whole archive has been read. A missing or unreadable archive, an
 // empty file, anything refused above, or an entry that cannot be written raises
 // ErroOrvalis: the files written before stay, the file of the entry being written is
