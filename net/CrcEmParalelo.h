@@ -15,13 +15,13 @@ namespace orvalis {
 // computes; it calls nothing else, and nothing of the program runs on it.
 //
 // Pieces that follow each other in memory are gathered and handed to the thread in runs
-// of up to kRodada bytes, so that it is woken a few times a megabyte. Somar() returns a
+// of up to kRodada bytes, so that it is woken about once a megabyte. Somar() returns a
 // mark: the memory of a piece must stay valid and unchanged until EsperarAte() with its
 // mark, Esperar() or Valor() has returned. All calls come from one thread. The
 // destructor waits for the pieces given and ends the thread.
 class CrcEmParalelo {
   public:
-    static constexpr size_t kRodada = size_t{256} << 10;
+    static constexpr size_t kRodada = size_t{1} << 20;
 
     CrcEmParalelo();
     ~CrcEmParalelo();
