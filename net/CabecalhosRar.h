@@ -20,7 +20,8 @@ namespace orvalis {
 // Only the header being read is kept (a RAR 4 header is below 64 KiB, a RAR 5 header
 // at most 2 MiB), data areas are passed over by the size their header gives, and the
 // file headers read ahead of the extraction wait in a queue: memory does not grow
-// with the archive. A header's fields are used only once its own CRC matches.
+// with the archive. A header's fields are used only once its own CRC matches (the
+// blocks of RAR 2, which hold no entry, are passed over by their sizes alone).
 //
 // Read: an archive that begins with the RAR 4 or RAR 5 signature (no program before
 // it), in one volume, without encryption, ending with its end-of-archive block and

@@ -764,6 +764,144 @@ TEST_F(ExtracaoOutrosArquivos, WhatIsNotAnArchiveRaisesWithItsReason) {
     }
 }
 
+std::string Le16(uint16_t v) {
+    return {static_cast<char>(v & 0xFF), static_cast<char>(v >> 8)};
+}
+std::string Le32(uint32_t v) {
+    return Le16(static_cast<uint16_t>(v)) + Le16(static_cast<uint16_t>(v >> 16));
+}
+std::string Vint(uint64_t v) {
+    std::string s;
+    do {
+        s.push_back(static_cast<char>((v & 0x7F) | (v > 0x7F ? 0x80 : 0)));
+        v >>= 7;
+    } while (v != 0);
+    return s;
+}
+// A RAR 4 block of `tipo`, `flags` and the fields `resto`, with its size and CRC16.
+std::string BlocoRar4(uint8_t tipo, uint16_t flags, const std::string& resto) {
+    const std::string corpo = std::string(1, static_cast<char>(tipo)) + Le16(flags) +
+                              Le16(static_cast<uint16_t>(7 + resto.size())) + resto;
+    return Le16(static_cast<uint16_t>(teste::Crc32(corpo))) + corpo;
+}
+// A RAR 4 file header as the writer makes it, with `flags` added.
+std::string EntradaRar4(uint16_t flags) {
+    std::string corpo =
+        EscritorRar4::CabecalhoEntrada("a.dll", Tipo::kArquivo, 1, teste::Crc32("a")).substr(2);
+    const uint16_t antigos = static_cast<uint16_t>(static_cast<unsigned char>(corpo[1]) |
+                                                   static_cast<unsigned char>(corpo[2]) << 8);
+    corpo.replace(1, 2, Le16(antigos | flags));
+    return Le16(static_cast<uint16_t>(teste::Crc32(corpo))) + corpo + "a";
+}
+// A RAR 5 block from its type on, with its size and CRC-32.
+std::string BlocoRar5(const std::string& corpo) {
+    const std::string comTamanho = Vint(corpo.size()) + corpo;
+    return Le32(teste::Crc32(comTamanho)) + comTamanho;
+}
+// A RAR 5 file header of "a.dll" (one byte "a") with the header flags and extra area.
+std::string EntradaRar5(uint64_t flags, const std::string& extra = {}) {
+    flags |= 0x0002;
+    if (!extra.empty()) flags |= 0x0001;
+    std::string corpo = Vint(2) + Vint(flags);
+    if (!extra.empty()) corpo += Vint(extra.size());
+    corpo += Vint(1);  // data size
+    corpo += Vint(0x0004) + Vint(1) + Vint(0x20) + Le32(teste::Crc32("a")) + Vint(0) + Vint(0) +
+             Vint(5) + "a.dll" + extra;
+    return BlocoRar5(corpo) + "a";
+}
+
+TEST_F(ExtracaoOutrosArquivos, VolumesEncryptionAndBlocksOutOfPlaceAreRefused) {
+    const std::string rar4 = std::string("Rar!\x1A\x07\x00", 7);
+    const std::string principal4 = BlocoRar4(0x73, 0, std::string(6, '\0'));
+    const std::string fim4 = EscritorRar4::Fim();
+    const std::string rar5 = std::string("Rar!\x1A\x07\x01\x00", 8);
+    const std::string principal5 = BlocoRar5(Vint(1) + Vint(0) + Vint(0));
+    const std::string fim5 = BlocoRar5(Vint(5) + Vint(0) + Vint(0));
+    const std::string volumes = "indica volumes ou criptografia, que não são aceitos";
+    struct Caso {
+        const char* descricao;
+        std::string bytes;
+        std::string trecho;  // empty: the archive extracts
+        QStringList escritos = {};
+    };
+    const size_t depois4 = rar4.size() + principal4.size();
+    const size_t depois5 = rar5.size() + principal5.size();
+    const Caso casos[] = {
+        {"RAR 4 volume", rar4 + BlocoRar4(0x73, 0x0001, std::string(6, '\0')) + fim4,
+         "o cabeçalho na posição 7 " + volumes},
+        {"RAR 4 encrypted headers", rar4 + BlocoRar4(0x73, 0x0080, std::string(6, '\0')) + fim4,
+         "o cabeçalho na posição 7 " + volumes},
+        {"RAR 4 encrypted entry", rar4 + principal4 + EntradaRar4(0x0004) + fim4,
+         "o cabeçalho na posição " + std::to_string(depois4) + " " + volumes},
+        {"RAR 4 entry continued in the next volume", rar4 + principal4 + EntradaRar4(0x0002) + fim4,
+         "o cabeçalho na posição " + std::to_string(depois4) + " " + volumes},
+        {"RAR 4 end of a volume that is not the last",
+         rar4 + principal4 + EntradaRar4(0) + BlocoRar4(0x7B, 0x0001, ""),
+         volumes,
+         {"a.dll"}},
+        {"RAR 4 second marker", rar4 + principal4 + rar4 + EntradaRar4(0) + fim4,
+         "cabeçalho inválido na posição " + std::to_string(depois4)},
+        {"RAR 4 unknown block", rar4 + principal4 + BlocoRar4(0x80, 0, "") + EntradaRar4(0) + fim4,
+         "cabeçalho inválido na posição " + std::to_string(depois4)},
+        {"RAR 4 header shorter than its fixed part",
+         rar4 + principal4 + std::string("\0\0\x74\0\0\x05\0", 7) + fim4,
+         "cabeçalho inválido na posição " + std::to_string(depois4)},
+        {"RAR 4 header that fails its CRC",
+         rar4 + principal4 +
+             [] {
+                 std::string e = EntradaRar4(0);
+                 e[0] ^= 1;
+                 return e;
+             }() +
+             fim4,
+         "o cabeçalho na posição " + std::to_string(depois4) + " não confere com o seu CRC"},
+        {"RAR 5 volume", rar5 + BlocoRar5(Vint(1) + Vint(0) + Vint(1)) + EntradaRar5(0) + fim5,
+         "o cabeçalho na posição 8 " + volumes},
+        {"RAR 5 encrypted headers",
+         rar5 + BlocoRar5(Vint(4) + Vint(0) + Vint(0) + std::string(20, 'k')) + fim5,
+         "o cabeçalho na posição 8 " + volumes},
+        {"RAR 5 encrypted entry",
+         rar5 + principal5 + EntradaRar5(0, Vint(3) + Vint(1) + Vint(0) + Vint(0)) + fim5,
+         "o cabeçalho na posição " + std::to_string(depois5) + " " + volumes},
+        {"RAR 5 entry continued in the next volume", rar5 + principal5 + EntradaRar5(0x0010) + fim5,
+         "o cabeçalho na posição " + std::to_string(depois5) + " " + volumes},
+        {"RAR 5 end of a volume that is not the last",
+         rar5 + principal5 + EntradaRar5(0) + BlocoRar5(Vint(5) + Vint(0) + Vint(1)),
+         volumes,
+         {"a.dll"}},
+        {"RAR 5 header size in four bytes",
+         rar5 + principal5 + std::string("\0\0\0\0\x81\x80\x80\x01", 8) + fim5,
+         "cabeçalho inválido na posição " + std::to_string(depois5)},
+        {"RAR 5 unknown header", rar5 + principal5 + BlocoRar5(Vint(9) + Vint(0)) + fim5,
+         "cabeçalho inválido na posição " + std::to_string(depois5)},
+        {"RAR 5 extra record past the header",
+         rar5 + principal5 + EntradaRar5(0, Vint(9) + Vint(2)) + fim5,
+         "cabeçalho inválido na posição " + std::to_string(depois5)},
+        {"RAR 5 unknown header marked to be skipped",
+         rar5 + principal5 + BlocoRar5(Vint(9) + Vint(0x0004)) + EntradaRar5(0) + fim5,
+         "",
+         {"a.dll"}},
+        // libarchive ends the archive there, without an error, and never shows the entry.
+        {"RAR 5 unknown header marked to be skipped, with data",
+         rar5 + principal5 + BlocoRar5(Vint(9) + Vint(0x0006) + Vint(3)) + "xyz" + EntradaRar5(0) +
+             fim5,
+         "as entradas não correspondem aos cabeçalhos de arquivo"},
+    };
+    for (const Caso& caso : casos) {
+        SCOPED_TRACE(caso.descricao);
+        instalacao.Apagar(kDestino);
+        instalacao.CriarPasta(kDestino);
+        const QString pacote = Pacote(caso.bytes);
+        if (caso.trecho.empty()) {
+            Extrair(pacote);
+            EXPECT_EQ(Destino(), caso.escritos);
+            continue;
+        }
+        EsperarDanificado([&] { Extrair(pacote); }, pacote, QString::fromStdString(caso.trecho));
+        EXPECT_EQ(Destino(), caso.escritos);
+    }
+}
+
 TEST_F(ExtracaoOutrosArquivos, OnlyRarIsReadWithoutAnyFilterEvenUnderARarName) {
     const std::string rar = EscritorRar4::Montar({{"a.exe", "conteúdo", Tipo::kArquivo}});
     const std::string tarEsparso =
