@@ -23,20 +23,22 @@ class Platform;
 // entries with one base name. A skipped entry's data is still read and checked.
 //
 // The archive is damaged (ErroOrvalis "O arquivo compactado <arquivo> está danificado
-// ou incompleto: <motivo>") when: it is not a RAR 4 or RAR 5 archive, or a header fails
-// its CRC, or it is split into volumes or encrypted; an entry's data does not match the
+// ou incompleto: <motivo>") when: it is not a RAR 4 or RAR 5 archive (a self-extracting
+// one, a program before the signature, is not read), or a header fails its CRC, or it
+// is split into volumes or encrypted; an entry's data does not match the
 // CRC-32 of its header, or has more or fewer bytes than the header declares; a file of
 // any size but zero has no CRC-32 (a RAR 5 header may leave it out; the vendor's
 // archiver always writes it); an entry is a link (symbolic or hard), a device, a FIFO
 // or a socket, or is sparse; a file's base name is one that Windows refuses (a device
 // name such as CON, NUL, COM1 or LPT1 with any extension and in any letter case, one of
 // the characters <>:"|?*, a control character, a dot or a blank at its end); bytes
-// follow the end-of-archive block. An archive cut short, even between two blocks,
+// follow the end-of-archive block; the entries that libarchive reports are not, one for
+// one and in order, the file headers of the walker. An archive cut short, even between two blocks,
 // raises "... está incompleto: falta o fim do arquivo.".
 //
 // Before an entry's file is written, and again after every 16 MiB written, the free
-// space of the drive of `pastaDestino` is asked: an entry whose remaining bytes (none
-// known when its size is not declared) would leave under 1 GiB free there is refused
+// space of the drive of `pastaDestino` is asked (not for a skipped entry): an entry whose remaining
+// bytes (none known when its size is not declared) would leave under 1 GiB free there is refused
 // with a message that names the entry, what it has still to write and the drive's free
 // bytes; a failed query raises too.
 //
