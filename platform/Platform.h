@@ -140,6 +140,12 @@ class Platform {
     // Returns null on failure.
     virtual std::unique_ptr<WritableFile> NewWritableFile(const QString& path, CreateMode mode) = 0;
     virtual std::unique_ptr<SequentialFile> NewSequentialFile(const QString& path) = 0;
+    // GetDiskFreeSpaceExW: the bytes of the volume that holds the folder `directory`
+    // that this process may still use (per-user limits applied), in `freeBytesAvailable`.
+    // Fails like a file call: kPathNotFound for a missing folder or drive,
+    // kDirectoryInvalid for a path that names a file; `freeBytesAvailable` is then left
+    // as it was.
+    virtual bool GetDiskFreeSpaceEx(const QString& directory, uint64_t* freeBytesAvailable) = 0;
 
     virtual uint32_t LastError() = 0;
     virtual void SetLastError(uint32_t code) = 0;

@@ -55,6 +55,9 @@ class PlatformWrapper : public Platform {
     std::unique_ptr<SequentialFile> NewSequentialFile(const QString& path) override {
         return target_->NewSequentialFile(path);
     }
+    bool GetDiskFreeSpaceEx(const QString& directory, uint64_t* freeBytesAvailable) override {
+        return target_->GetDiskFreeSpaceEx(directory, freeBytesAvailable);
+    }
     uint32_t LastError() override { return target_->LastError(); }
     void SetLastError(uint32_t code) override { target_->SetLastError(code); }
     QString SystemErrorMessage(uint32_t code) override { return target_->SystemErrorMessage(code); }

@@ -19,6 +19,7 @@
 #include <linux/close_range.h>
 #include <sys/sendfile.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -546,6 +547,22 @@ std::unique_ptr<SequentialFile> PosixPlatform::NewSequentialFile(const QString& 
     }
     Succeed();
     return std::make_unique<PosixSequentialFile>(*this, fd, native);
+}
+
+bool PosixPlatform::GetDiskFreeSpaceEx(const QString& directory, uint64_t* freeBytesAvailable) {
+    std::string native;
+    if (!Resolve(directory, &native)) return false;
+    struct stat info;
+    if (stat(native.c_str(), &info) != 0) {
+        // Windows names the folder of the question a path, whatever part of it is missing.
+        if (errno == ENOENT || errno == ENOTDIR) return FailWith(winerror::kPathNotFound);
+        return Fail(errno, native);
+    }
+    if (!S_ISDIR(info.st_mode)) return FailWith(winerror::kDirectoryInvalid);
+    struct statvfs volume;
+    if (statvfs(native.c_str(), &volume) != 0) return Fail(errno, native);
+    *freeBytesAvailable = static_cast<uint64_t>(volume.f_bavail) * volume.f_frsize;
+    return Succeed();
 }
 
 QString PosixPlatform::SystemErrorMessage(uint32_t code) {

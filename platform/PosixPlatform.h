@@ -38,6 +38,8 @@ class PosixPlatform : public Platform {
     bool WriteFile(const QString& path, const QByteArray& contents) override;
     std::unique_ptr<WritableFile> NewWritableFile(const QString& path, CreateMode mode) override;
     std::unique_ptr<SequentialFile> NewSequentialFile(const QString& path) override;
+    // statvfs: the blocks available to unprivileged users.
+    bool GetDiskFreeSpaceEx(const QString& directory, uint64_t* freeBytesAvailable) override;
 
     uint32_t LastError() override { return lastError_; }
     void SetLastError(uint32_t code) override { lastError_ = code; }

@@ -46,4 +46,17 @@ bool PlataformaFalhas::NativePath(const QString& windowsPath, std::string* nativ
     return PlatformWrapper::NativePath(windowsPath, nativePath);
 }
 
+bool PlataformaFalhas::GetDiskFreeSpaceEx(const QString& directory, uint64_t* freeBytesAvailable) {
+    uint64_t livres = 0;
+    if (!PlatformWrapper::GetDiskFreeSpaceEx(directory, &livres)) return false;
+    if (aoConsultarEspaco) {
+        if (const uint32_t erro = aoConsultarEspaco(directory, &livres); erro != 0) {
+            SetLastError(erro);
+            return false;
+        }
+    }
+    *freeBytesAvailable = livres;
+    return true;
+}
+
 }  // namespace orvalis::teste

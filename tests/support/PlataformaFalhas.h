@@ -32,12 +32,17 @@ class PlataformaFalhas : public PlatformWrapper {
     std::function<void(const QString& caminho)> aoTestarArquivo;
     // While non-zero, every path translation fails with this Windows error code.
     uint32_t erroTraducao = 0;
+    // Runs after every free-space query that succeeded, with the free bytes the drive
+    // reported: it may lower them (a drive nearly full), or return a non-zero Windows
+    // error code to fail the query.
+    std::function<uint32_t(const QString& pasta, uint64_t* livres)> aoConsultarEspaco;
 
     bool CopyFile(const QString& existing, const QString& target) override;
     bool MoveFile(const QString& existing, const QString& target) override;
     bool ReadFile(const QString& path, QByteArray* contents) override;
     bool FileExists(const QString& path) override;
     bool NativePath(const QString& windowsPath, std::string* nativePath) override;
+    bool GetDiskFreeSpaceEx(const QString& directory, uint64_t* freeBytesAvailable) override;
 };
 
 }  // namespace orvalis::teste
