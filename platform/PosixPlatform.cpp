@@ -12,6 +12,7 @@
 #include <QCoreApplication>
 #include <QMessageBox>
 #include <QRegularExpression>
+#include <QTimer>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -669,7 +670,9 @@ void PosixPlatform::Sleep(uint32_t milliseconds) {
 }
 
 void PosixPlatform::ProcessMessages() {
-    if (QCoreApplication::instance() != nullptr) QCoreApplication::processEvents();
+    if (QCoreApplication::instance() == nullptr) return;
+    const Nesting nesting(nesting_);
+    QCoreApplication::processEvents();
 }
 
 void PosixPlatform::MessageBox(const QString& text, const QString& title, MessageIcon icon) {
@@ -693,13 +696,30 @@ void PosixPlatform::MessageBox(const QString& text, const QString& title, Messag
     }
     QMessageBox box(boxIcon, title, text, QMessageBox::Ok);
     box.setWindowModality(Qt::ApplicationModal);
+    const Nesting nesting(nesting_);
     box.exec();
 }
 
 void PosixPlatform::RequestTerminate() {
-    // exit() rather than quit(): quit() first asks every window to close, and the
-    // main window's close rule would run a second time.
-    if (QCoreApplication::instance() != nullptr) QCoreApplication::exit(0);
+    if (QCoreApplication::instance() == nullptr || terminationRequested_) return;
+    terminationRequested_ = true;
+    ScheduleTermination(0);
+}
+
+void PosixPlatform::ScheduleTermination(int delay) {
+    // Leaving the loop at once would make every later event loop return at once too: a
+    // box that the same operation shows afterwards would flash and be gone. The end
+    // waits until the operation that asked for it is over: a timer fires in whatever loop
+    // runs (a box's, a ProcessMessages), and only ends the program from the outermost.
+    // exit() rather than quit(): quit() first asks every window to close, and the main
+    // window's close rule would run a second time.
+    QTimer::singleShot(delay, QCoreApplication::instance(), [this] {
+        if (nesting_ > 0) {
+            ScheduleTermination(50);
+            return;
+        }
+        QCoreApplication::exit(0);
+    });
 }
 
 QDateTime PosixPlatform::Now() {

@@ -58,7 +58,9 @@ class PosixPlatform : public Platform {
     // A QMessageBox when a QApplication exists; otherwise the title and text on
     // standard error.
     void MessageBox(const QString& text, const QString& title, MessageIcon icon) override;
-    // Leaves the event loop with code 0 (the windows are not closed first).
+    // Leaves the event loop with code 0 once control is back in it: the operation that
+    // asked goes on, its message boxes wait for their OK, and the program ends when it
+    // returns to the event loop (the windows are not closed first).
     void RequestTerminate() override;
     // The local time, to the second.
     QDateTime Now() override;
@@ -84,8 +86,25 @@ class PosixPlatform : public Platform {
     bool CopyContents(const std::string& source, const struct stat& sourceInfo,
                       const std::string& target);
     int Spawn(const std::string& program, const QStringList& arguments);
+    // Ends the event loop `delay` ms from now, or later while a box or a ProcessMessages
+    // of this platform is running.
+    void ScheduleTermination(int delay);
+
+    // Counts the box loops and message processing in progress for as long as it lives.
+    class Nesting {
+      public:
+        explicit Nesting(int& depth) : depth_(depth) { ++depth_; }
+        ~Nesting() { --depth_; }
+        Nesting(const Nesting&) = delete;
+        Nesting& operator=(const Nesting&) = delete;
+
+      private:
+        int& depth_;
+    };
 
     DriveMap drives_;
+    int nesting_ = 0;
+    bool terminationRequested_ = false;
     uint32_t lastError_ = winerror::kSuccess;
 };
 

@@ -2,7 +2,9 @@
 
 #include "TempDrives.h"
 
+#include <QApplication>
 #include <QCoreApplication>
+#include <QDialog>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -14,7 +16,9 @@
 #include <clocale>
 #include <cstdlib>
 #include <filesystem>
+#include <string>
 #include <thread>
+#include <vector>
 
 namespace orvalis {
 namespace {
@@ -176,6 +180,44 @@ TEST_F(ServicesTest, EventsRunWhenProcessedAndTerminateLeavesTheLoop) {
     QTimer::singleShot(5000, &application, [] { QCoreApplication::exit(7); });
     EXPECT_EQ(application.exec(), 0);
     EXPECT_TRUE(afterTerminate);
+}
+
+// The end of the program requested by an operation that still has boxes to show (a
+// missing Dados folder, then the marker file that cannot be written, then the run's
+// error): each box waits for its OK, and the program ends when the operation is over.
+TEST_F(ServicesTest, BoxesShownAfterTheEndWasRequestedWaitForTheirOk) {
+    int argc = 1;
+    char name[] = "test_platform";
+    char* argv[] = {name, nullptr};
+    QApplication application(argc, argv);
+    // As the program's entry sets it: only the program ends the program.
+    application.setQuitOnLastWindowClosed(false);
+
+    std::vector<std::string> events;
+    // Closes the box open 300 ms from now, noting whether it was still on the screen.
+    const auto dismissLater = [&events] {
+        QTimer::singleShot(300, [&events] {
+            auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            events.push_back(box != nullptr ? "box on screen" : "no box");
+            if (box != nullptr) box->accept();
+        });
+    };
+    QTimer::singleShot(0, &application, [&] {
+        platform_.RequestTerminate();
+        for (const char* text : {"Não foi encontrado a pasta Dados no servidor",
+                                 "Não foi possível acessar a pasta Dados no Servidor."}) {
+            dismissLater();
+            platform_.MessageBox(text, "Aviso do Sistema", MessageIcon::Error);
+            events.push_back("box dismissed");
+            platform_.ProcessMessages();
+        }
+        events.push_back("operation over");
+    });
+    QTimer::singleShot(10000, &application, [] { QCoreApplication::exit(7); });
+
+    EXPECT_EQ(application.exec(), 0) << "the requested end, not the safety net";
+    EXPECT_EQ(events, (std::vector<std::string>{"box on screen", "box dismissed", "box on screen",
+                                                "box dismissed", "operation over"}));
 }
 
 TEST(DefaultPlatform, IsOneObjectForTheProcess) {
