@@ -11,7 +11,13 @@ namespace orvalis {
 ExecutorEventos::ExecutorEventos(Platform& plataforma, QString tituloAplicacao)
     : plataforma_(plataforma), tituloAplicacao_(std::move(tituloAplicacao)) {}
 
-void ExecutorEventos::Executar(const std::function<void()>& handler) {
+bool ExecutorEventos::Executar(const std::function<void()>& handler) {
+    if (emExecucao_) return false;
+    Rodar(handler);
+    return true;
+}
+
+void ExecutorEventos::Rodar(const std::function<void()>& handler) {
     try {
         handler();
     } catch (const EAbort&) {
@@ -32,7 +38,7 @@ bool ExecutorEventos::ExecutarExecucao(const std::function<void()>& handler) {
     emExecucao_ = true;
     // The flag stays up until the error box (if any) is dismissed: the run is over
     // only when its event has ended.
-    Executar(handler);
+    Rodar(handler);
     emExecucao_ = false;
     return true;
 }

@@ -1,7 +1,9 @@
 #include "app/UnPrincipal.h"
 
 #include "app/LinhaComando.h"
+#include "app/PaginasDoPrograma.h"
 #include "app/RotuloClicavel.h"
+#include "app/RotuloQuebraLinha.h"
 #include "database/ConexaoBanco.h"
 #include "database/ConsultaSql.h"
 #include "database/ExecutorSql.h"
@@ -19,6 +21,7 @@
 #include <QCloseEvent>
 #include <QFont>
 #include <QLabel>
+#include <QMoveEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
@@ -45,7 +48,7 @@ QFont Fonte(int alturaPixels, bool negrito = false) {
 
 QLabel* NovoRotulo(QWidget* pai, const char* nome, const QString& texto, int esquerda, int topo,
                    int alturaFonte) {
-    auto* rotulo = new QLabel(texto, pai);
+    auto* rotulo = new RotuloQuebraLinha(texto, pai);
     rotulo->setObjectName(QString::fromLatin1(nome));
     rotulo->setFont(Fonte(alturaFonte));
     rotulo->move(esquerda, topo);
@@ -114,7 +117,7 @@ TfrmPrincipal::~TfrmPrincipal() = default;
 void TfrmPrincipal::CriarElementos() {
     // The tab strip of the outer page control lies above the client area, so that only
     // the program switches pages.
-    PageControl1 = new QTabWidget(this);
+    PageControl1 = new PaginasDoPrograma(this);
     PageControl1->setObjectName(QStringLiteral("PageControl1"));
     PageControl1->setGeometry(-3, -24, 501, 375);
     PageControl1->tabBar()->setFixedHeight(24);
@@ -231,7 +234,7 @@ void TfrmPrincipal::CriarTimers() {
     connect(TimerAtualizarSistema, &QTimer::timeout, this,
             [this] { TimerAtualizarSistemaTimer(); });
     connect(timerAtualizaMaqLocal, &QTimer::timeout, this,
-            [this] { executor_.Executar([this] { timerAtualizaMaqLocalTimer(); }); });
+            [this] { executor_.ExecutarExecucao([this] { timerAtualizaMaqLocalTimer(); }); });
     connect(tmSairAplicativo, &QTimer::timeout, this,
             [this] { executor_.Executar([this] { tmSairAplicativoTimer(); }); });
     connect(TimerRecuperarAtualizacao, &QTimer::timeout, this,
@@ -240,10 +243,24 @@ void TfrmPrincipal::CriarTimers() {
 
 void TfrmPrincipal::DefinirAlturaExterna(int altura) {
     alturaExterna_ = altura;
+    AplicarAlturaExterna();
+}
+
+void TfrmPrincipal::AplicarAlturaExterna() {
     // The program speaks of the outer height; the frame is what the window system
-    // adds around the client area (nothing before the window is first shown).
+    // adds around the client area. It is known only once the window manager has framed
+    // the window, some time after the first show: the height is applied again as soon
+    // as the frame is seen.
     const int moldura = frameGeometry().height() - geometry().height();
-    setFixedSize(kLarguraCliente, std::max(0, altura - moldura));
+    const int cliente = std::max(0, alturaExterna_ - moldura);
+    if (height() != cliente || minimumWidth() != kLarguraCliente) {
+        setFixedSize(kLarguraCliente, cliente);
+    }
+}
+
+void TfrmPrincipal::moveEvent(QMoveEvent* event) {
+    QWidget::moveEvent(event);
+    AplicarAlturaExterna();
 }
 
 void TfrmPrincipal::Repintar(QWidget* widget) {
@@ -272,6 +289,7 @@ QStringList TfrmPrincipal::LinhasInformacoes() const {
 }
 
 void TfrmPrincipal::showEvent(QShowEvent* event) {
+    AplicarAlturaExterna();
     if (!mostrada_ && !event->spontaneous()) {
         mostrada_ = true;
         executor_.Executar([this] { FormShow(); });
@@ -322,14 +340,34 @@ void TfrmPrincipal::TimerRecuperarAtualizacaoTimer() {
 }
 
 void TfrmPrincipal::closeEvent(QCloseEvent* event) {
-    // Closing in the middle of an update would start the calling application and end
-    // the program under a run that still holds the database.
+    if (fechamentoPeloPrograma_) {
+        // The workstation refresh closes the window itself, inside its own run.
+        if (!regraFechamentoExecutada_) {
+            regraFechamentoExecutada_ = true;
+            FormClose();
+        }
+        event->accept();
+        return;
+    }
+    // Closing in the middle of a run would start the calling application and end the
+    // program under a run that still holds the database, or before the workstation's
+    // copy is whole.
     if (executor_.EmExecucao()) {
         event->ignore();
         return;
     }
-    executor_.Executar([this] { FormClose(); });
+    // Once per program run: a second close must not start the application again.
+    if (!regraFechamentoExecutada_) {
+        regraFechamentoExecutada_ = true;
+        executor_.Executar([this] { FormClose(); });
+    }
     event->accept();
+}
+
+void TfrmPrincipal::FecharPeloPrograma() {
+    fechamentoPeloPrograma_ = true;
+    close();
+    fechamentoPeloPrograma_ = false;
 }
 
 void TfrmPrincipal::FormClose() {

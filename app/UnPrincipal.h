@@ -12,6 +12,7 @@
 #include <memory>
 
 class QCloseEvent;
+class QMoveEvent;
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
@@ -238,6 +239,7 @@ class TfrmPrincipal : public QWidget {
 
   protected:
     void showEvent(QShowEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
   private:
@@ -245,11 +247,16 @@ class TfrmPrincipal : public QWidget {
     void CriarPaginaEstacao();
     void CriarPaginaServidor();
     void CriarTimers();
+    // Sets the client height that gives AlturaExterna() with the frame the window has now.
+    void AplicarAlturaExterna();
     // The close rule: starts the calling application again unless it is the vendor's
     // assistant, then requests the end of the program.
     void FormClose();
     // The journal of the run in progress, started from the run's state on first use.
     DiarioAtualizacao& Diario();
+    // Closes the window from inside a run (the workstation refresh's own close): the
+    // close rule runs, where a close asked for by the user during a run is ignored.
+    void FecharPeloPrograma();
     // The server page for a recovery without arguments, and its timer armed.
     void PrepararRecuperacao();
     // The failure ending of a server-update run: subject, report e-mail, label, closing
@@ -265,6 +272,8 @@ class TfrmPrincipal : public QWidget {
     std::unique_ptr<ManifestoLiberacao> liberacaoConferida_;
     int alturaExterna_ = 0;
     bool mostrada_ = false;
+    bool fechamentoPeloPrograma_ = false;
+    bool regraFechamentoExecutada_ = false;
     // The journal of the run in progress, from its first boundary to the run's end.
     std::unique_ptr<DiarioAtualizacao> diario_;
     QDateTime inicioExecucao_;

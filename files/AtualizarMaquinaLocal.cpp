@@ -70,7 +70,7 @@ void TfrmPrincipal::AtualizarMaquinaLocal() {
         btFase1->hide();
         plataforma_.Sleep(3000);
         // The close rule starts the refreshed application and ends the program.
-        close();
+        FecharPeloPrograma();
     } else {
         const uint32_t erro = plataforma_.LastError();
         lblFase1->setText(QStringLiteral(" Não foi possível copiar o sistema para sua máquina") +

@@ -36,6 +36,21 @@ TEST_F(Executor, AnyOtherErrorIsShownInTheStandardErrorBox) {
     EXPECT_EQ(plataforma.mensagens[1].texto, "library said no");
 }
 
+TEST_F(Executor, NoOtherHandlerRunsWhileARunIsInProgress) {
+    // A click or a timer let through by the run's processing of window messages.
+    int outros = 0;
+    EXPECT_TRUE(executor.ExecutarExecucao([&] {
+        EXPECT_FALSE(executor.Executar([&] { ++outros; }));
+        plataforma.aoMostrarMensagem = [&](const teste::PlataformaTeste::Mensagem&) {
+            EXPECT_FALSE(executor.Executar([&] { ++outros; }));
+        };
+        throw ErroOrvalis("erro");
+    }));
+    EXPECT_EQ(outros, 0);
+    EXPECT_TRUE(executor.Executar([&] { ++outros; }));
+    EXPECT_EQ(outros, 1);
+}
+
 TEST_F(Executor, ASecondRunIsRefusedWhileTheFirstIsStillUnwinding) {
     int execucoes = 0;
     // The error box of the first run is where the user could click again.

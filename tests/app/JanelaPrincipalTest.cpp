@@ -3,14 +3,18 @@
 #include "net/Endpoints.h"
 #include "tests/support/InstalacaoTemporaria.h"
 
+#include <QImage>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <utility>
 
 namespace orvalis {
 namespace {
@@ -206,12 +210,15 @@ TEST_P(RegraFechamento, StartsTheCallingApplicationUnlessItIsTheAssistant) {
     if (caso.arquivoExiste) {
         instalacao.Escrever(InstalacaoTemporaria::kPastaEstacao + "\\" + caso.aplicativo, "MZ");
     }
-    // Every way of closing takes the same path.
+    // Every way of closing takes the same path, each in a program run of its own.
     for (auto fechar :
          {+[](TfrmPrincipal& j) { j.close(); }, +[](TfrmPrincipal& j) { j.btOkClick(); },
           +[](TfrmPrincipal& j) { j.btFase1Click(); }}) {
         plataforma.execucoes.clear();
         plataforma.pedidosTermino = 0;
+        TfrmPrincipal janela(plataforma);
+        janela.itParametroCaminhoExecutavel = InstalacaoTemporaria::kPastaEstacao;
+        janela.itAplicativo = caso.aplicativo;
         fechar(janela);
         EXPECT_EQ(plataforma.pedidosTermino, 1);
         if (caso.iniciaAplicativo) {
@@ -240,6 +247,56 @@ INSTANTIATE_TEST_SUITE_P(
         }
         return nome;
     });
+
+TEST_F(JanelaPrincipal, TheCloseRuleRunsOncePerProgramRun) {
+    janela.itParametroCaminhoExecutavel = InstalacaoTemporaria::kPastaEstacao;
+    janela.itAplicativo = "orvalisEmpresa.exe";
+    instalacao.Escrever(InstalacaoTemporaria::kPastaEstacao + "\\orvalisEmpresa.exe", "MZ");
+    janela.show();
+    janela.close();
+    // A second close event (the close box of a window that is going, a late click).
+    janela.show();
+    janela.close();
+    janela.btOkClick();
+    EXPECT_EQ(plataforma.execucoes.size(), 1u);
+    EXPECT_EQ(plataforma.pedidosTermino, 1);
+}
+
+TEST_F(JanelaPrincipal, OnlyTheProgramSwitchesTheOuterPages) {
+    janela.PageControl1->setCurrentWidget(janela.TabSheet4);
+    janela.btRefresh->show();
+    janela.show();
+    QApplication::setActiveWindow(&janela);
+    janela.btRefresh->setFocus();
+    using Tecla = std::pair<Qt::Key, Qt::KeyboardModifiers>;
+    for (const auto& [tecla, modificadores] :
+         {Tecla{Qt::Key_Tab, Qt::ControlModifier},
+          Tecla{Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier},
+          Tecla{Qt::Key_PageDown, Qt::ControlModifier},
+          Tecla{Qt::Key_PageUp, Qt::ControlModifier}}) {
+        QTest::keyClick(janela.btRefresh, tecla, modificadores);
+        EXPECT_EQ(janela.PageControl1->currentWidget(), janela.TabSheet4) << tecla;
+    }
+    // The inner tabs stay the user's to choose.
+    janela.PageControl2->tabBar()->setFocus();
+    QTest::keyClick(janela.PageControl2->tabBar(), Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_EQ(janela.PageControl2->currentWidget(), janela.TabSheet3);
+    EXPECT_EQ(janela.PageControl1->currentWidget(), janela.TabSheet4);
+}
+
+TEST_F(JanelaPrincipal, ACarriageReturnInAStatusTextIsALineBreakOnTheScreen) {
+    const QString texto =
+        "Já está tudo pronto para fazer a atualização do sistema orvalis "
+        "Empresa \rda versão 2.7 para a versão 2.8.";
+    const auto desenho = [this](const QString& t) {
+        janela.lbFase2->setText(t);
+        return janela.lbFase2->grab().toImage();
+    };
+    const QImage comRetorno = desenho(texto);
+    EXPECT_EQ(janela.lbFase2->text(), texto) << "the text itself stays as it is";
+    EXPECT_EQ(comRetorno, desenho(QString(texto).replace('\r', '\n')));
+    EXPECT_NE(comRetorno, desenho(QString(texto).replace('\r', ' ')));
+}
 
 TEST_F(JanelaPrincipal, CloseBoxAndOkButtonDuringARunAreIgnored) {
     janela.itParametroCaminhoExecutavel = InstalacaoTemporaria::kPastaEstacao;

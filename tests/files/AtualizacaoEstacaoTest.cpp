@@ -75,8 +75,9 @@ class AtualizacaoEstacao : public ::testing::Test {
         };
     }
 
+    // As the timer runs it.
     void Executar() {
-        janela.executor().Executar([this] { janela.timerAtualizaMaqLocalTimer(); });
+        janela.executor().ExecutarExecucao([this] { janela.timerAtualizaMaqLocalTimer(); });
     }
 
     const std::string kPacote = EscritorRar4::Montar({
@@ -117,6 +118,26 @@ TEST_F(AtualizacaoEstacao, CopiesExtractsDeletesThePackageAndClosesStartingTheAp
     EXPECT_EQ(plataforma.execucoes[0].parametros, "orvalisEmpresa.exe");
     EXPECT_EQ(plataforma.pedidosTermino, 1);
     EXPECT_TRUE(plataforma.mensagens.empty());
+}
+
+TEST_F(AtualizacaoEstacao, ACloseDuringTheRefreshIsIgnoredAndTheRuleRunsOnce) {
+    // The user closes the window wherever the refresh lets window messages through.
+    int fechamentos = 0;
+    plataforma.aoProcessarMensagens = [&] {
+        ++fechamentos;
+        EXPECT_FALSE(janela.close());
+        EXPECT_TRUE(plataforma.execucoes.empty() || !janela.isVisible())
+            << "nothing is started before the refresh closes the window itself";
+    };
+    Executar();
+    EXPECT_GE(fechamentos, 3);
+    EXPECT_EQ(instalacao.Ler(kEstacao + "\\orvalisEmpresa.exe"), "novo");
+    ASSERT_EQ(plataforma.execucoes.size(), 1u) << "started once, by the refresh's own close";
+    EXPECT_EQ(plataforma.pedidosTermino, 1);
+    plataforma.aoProcessarMensagens = nullptr;
+    janela.close();
+    EXPECT_EQ(plataforma.execucoes.size(), 1u) << "the close rule runs once per program run";
+    EXPECT_EQ(plataforma.pedidosTermino, 1);
 }
 
 TEST_F(AtualizacaoEstacao, VariantsThatStillRefreshTheApplication) {

@@ -434,6 +434,20 @@ TEST_F(Atualizacao, ASecondClickOfRetryDuringARetryStartsNoSecondRun) {
     EXPECT_FALSE(janela.btRefresh->isHidden()) << "the retry stopped where the first run did";
 }
 
+TEST_F(Atualizacao, AHiddenRetryButtonStartsNothing) {
+    Publicar();
+    EXPECT_FALSE(Executar());
+    ASSERT_TRUE(janela.btRefresh->isHidden()) << "a successful run hides it";
+    const QStringList log = janela.LinhasLog();
+    const size_t esperas = gravador.esperas.size();
+    // A click that reaches it anyway, and Enter or Space on it where it had the focus.
+    janela.btRefresh->click();
+    QTest::keyClick(janela.btRefresh, Qt::Key_Return);
+    QTest::keyClick(janela.btRefresh, Qt::Key_Space);
+    EXPECT_EQ(janela.LinhasLog(), log);
+    EXPECT_EQ(gravador.esperas.size(), esperas) << "not even the retry's wait";
+}
+
 TEST_F(Atualizacao, AnEmptyMasterFolderDeletesNothingOutsideIt) {
     janela.itVersaoSite = "SEM";
     janela.itDiretorioPastaMestre.clear();
