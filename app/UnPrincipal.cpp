@@ -31,6 +31,7 @@
 #include <QTabWidget>
 #include <QTextBlock>
 #include <QTimer>
+#include <QWindow>
 
 namespace orvalis {
 
@@ -249,9 +250,11 @@ void TfrmPrincipal::DefinirAlturaExterna(int altura) {
 void TfrmPrincipal::AplicarAlturaExterna() {
     // The program speaks of the outer height; the frame is what the window system
     // adds around the client area. It is known only once the window manager has framed
-    // the window, some time after the first show: the height is applied again as soon
-    // as the frame is seen.
-    const int moldura = frameGeometry().height() - geometry().height();
+    // the window, some time after the first show: the height is applied again when the
+    // window is exposed or moved.
+    const QMargins margens =
+        windowHandle() != nullptr ? windowHandle()->frameMargins() : QMargins();
+    const int moldura = margens.top() + margens.bottom();
     const int cliente = std::max(0, alturaExterna_ - moldura);
     if (height() != cliente || minimumWidth() != kLarguraCliente) {
         setFixedSize(kLarguraCliente, cliente);
@@ -261,6 +264,11 @@ void TfrmPrincipal::AplicarAlturaExterna() {
 void TfrmPrincipal::moveEvent(QMoveEvent* event) {
     QWidget::moveEvent(event);
     AplicarAlturaExterna();
+}
+
+bool TfrmPrincipal::eventFilter(QObject* objeto, QEvent* event) {
+    if (objeto == windowHandle() && event->type() == QEvent::Expose) AplicarAlturaExterna();
+    return QWidget::eventFilter(objeto, event);
 }
 
 void TfrmPrincipal::Repintar(QWidget* widget) {
@@ -289,6 +297,9 @@ QStringList TfrmPrincipal::LinhasInformacoes() const {
 }
 
 void TfrmPrincipal::showEvent(QShowEvent* event) {
+    // A window manager may frame the window without moving it: its native window says
+    // when it is on the screen.
+    if (windowHandle() != nullptr) windowHandle()->installEventFilter(this);
     AplicarAlturaExterna();
     if (!mostrada_ && !event->spontaneous()) {
         mostrada_ = true;

@@ -240,6 +240,7 @@ class TfrmPrincipal : public QWidget {
   protected:
     void showEvent(QShowEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
+    bool eventFilter(QObject* objeto, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
   private:
