@@ -2,6 +2,7 @@
 #include "app/Erros.h"
 #include "net/BuscarVersaoSite.h"
 #include "net/ClienteFtp.h"
+#include "tests/support/LimitesTeste.h"
 #include "tests/support/ServidoresLocais.h"
 
 #include <QJsonArray>
@@ -17,7 +18,7 @@ namespace {
 
 using std::chrono::milliseconds;
 
-const ClienteHttp::Limites kLimitesCurtos{milliseconds(1000), milliseconds(1000)};
+const ClienteHttp::Limites kLimitesCurtos = LimitesDeTeste(milliseconds(1000), milliseconds(1000));
 const QString kUsuarioArquivos = "atualizacao@arquivos.orvalis.test";
 const QString kUsuarioSite = "atualizacao@orvalis.test";
 

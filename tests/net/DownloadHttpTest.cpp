@@ -3,6 +3,7 @@
 #include "app/UnFuncaoOrvalis.h"
 #include "net/DownloadHttp.h"
 #include "tests/support/InstalacaoTemporaria.h"
+#include "tests/support/LimitesTeste.h"
 #include "tests/support/ServidoresLocais.h"
 
 #include <QDir>
@@ -21,7 +22,7 @@ namespace {
 
 using std::chrono::milliseconds;
 
-const ClienteHttp::Limites kLimitesCurtos{milliseconds(1000), milliseconds(1000)};
+const ClienteHttp::Limites kLimitesCurtos = LimitesDeTeste(milliseconds(1000), milliseconds(1000));
 const QString kPastaDestino = InstalacaoTemporaria::kPastaMestre + "\\tmp";
 const QString kDestino = kPastaDestino + "\\pacote.rar";
 const QString kCaminhoPacote = "/update/Atualizacao/orvalis Empresa/pacote.rar";
@@ -170,7 +171,7 @@ TEST_F(DownloadTest, PastaDeDestinoInexistenteLevantaAntesDeQualquerConexao) {
 TEST_F(DownloadTest, OArquivoTemporarioFicaAoLadoENaoTerminaEmPart) {
     servidores.IniciarWeb(QJsonObject{{"caminhos", QJsonObject{{kCaminhoPacote, Modo("mudo")}}}});
     instalacao.Escrever(kDestino, kAnterior);
-    const ClienteHttp::Limites limites{milliseconds(2000), milliseconds(2000)};
+    const ClienteHttp::Limites limites = LimitesDeTeste(milliseconds(2000), milliseconds(2000));
     std::atomic<bool> terminou = false;
     bool resultado = true;
     Platform& plataforma = instalacao.plataforma();

@@ -4,6 +4,7 @@
 #include "net/DownloadHttp.h"
 #include "net/SiteAtivo.h"
 #include "tests/support/InstalacaoTemporaria.h"
+#include "tests/support/LimitesTeste.h"
 #include "tests/support/ServidoresLocais.h"
 
 #include <QDir>
@@ -21,7 +22,7 @@ namespace {
 using std::chrono::milliseconds;
 
 // Short limits, so that a silent server costs a second and not a minute.
-const ClienteHttp::Limites kLimitesCurtos{milliseconds(1000), milliseconds(1000)};
+const ClienteHttp::Limites kLimitesCurtos = LimitesDeTeste(milliseconds(1000), milliseconds(1000));
 
 QJsonObject Modo(const char* modo) {
     return QJsonObject{{"modo", QString::fromUtf8(modo)}};
@@ -231,8 +232,9 @@ TEST_F(RedeTest, UmCertificadoRecusadoEncerraOApertoDeMaos) {
 // --- time limits ---
 
 // One limit short, the other long: the wait must end with the short one.
-const ClienteHttp::Limites kConexaoCurta{milliseconds(1000), milliseconds(5000)};
-const ClienteHttp::Limites kInatividadeCurta{milliseconds(5000), milliseconds(1000)};
+const ClienteHttp::Limites kConexaoCurta = LimitesDeTeste(milliseconds(1000), milliseconds(5000));
+const ClienteHttp::Limites kInatividadeCurta =
+    LimitesDeTeste(milliseconds(5000), milliseconds(1000));
 
 struct CasoMudo {
     const char* nome;
