@@ -76,6 +76,10 @@ class TfrmPrincipal : public QWidget {
     // Set by the phase-5 frame on entry: from then on a run that does not reach its
     // successful end restores the database.
     bool itFase5Iniciada = false;
+    // The certificates that the run's site probes refused, each as its description
+    // (host, reason, subject and issuer), gathered from phase 2 on: once one is there,
+    // the run downloads nothing over plain HTTP.
+    QStringList itCertificadosRecusados;
 
     // --- service objects ---
     // The Firebird connection, its transaction, the statement executor and the query.

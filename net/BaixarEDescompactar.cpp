@@ -1,7 +1,9 @@
 #include "app/Erros.h"
 #include "app/UnFuncaoOrvalis.h"
 #include "app/UnPrincipal.h"
+#include "net/Endpoints.h"
 #include "net/Extracao.h"
+#include "net/SiteAtivo.h"
 #include "platform/Platform.h"
 
 #include <vector>
@@ -21,8 +23,25 @@ void TfrmPrincipal::BaixarEDescompactar(const QString& nomeArquivo, const QStrin
     AdicionarLog(QStringLiteral("   - Fazendo download do ") + nomeArquivo +
                  QStringLiteral(" em: ") + pastaDestino);
     try {
-        const QString url = BuscarSiteAtivo() +
-                            QStringLiteral("/update/Atualizacao/orvalis%20Empresa/") + nomeArquivo;
+        const SondagemSites site = SondarSites(Endpoints::Atuais());
+        for (const RecusaCertificado& recusa : site.recusas) {
+            if (!itCertificadosRecusados.contains(recusa.Descricao())) {
+                itCertificadosRecusados.append(recusa.Descricao());
+            }
+        }
+        // A refused certificate may be an interceptor's: the plain-HTTP fallback would let
+        // it serve the executables. It stays for a host that does not answer at all.
+        if (site.url.startsWith(QLatin1String("http:")) && !itCertificadosRecusados.isEmpty()) {
+            for (const QString& recusa : itCertificadosRecusados) {
+                AdicionarLog(QStringLiteral("   - Erro: Certificado recusado de ") + recusa);
+            }
+            AdicionarLog(
+                QStringLiteral("   - Erro: Download sem criptografia não permitido "
+                               "após um certificado recusado."));
+            Abortar();
+        }
+        const QString url =
+            site.url + QStringLiteral("/update/Atualizacao/orvalis%20Empresa/") + nomeArquivo;
         if (!BaixarArquivoHttp(plataforma_, url, arquivoLocal)) Abortar();
         if (descompactar) {
             try {
@@ -68,6 +87,8 @@ void TfrmPrincipal::BaixarEDescompactar(const QString& nomeArquivo, const QStrin
 }
 
 void TfrmPrincipal::Fase2DownloadAplicativos() {
+    // The run's downloads begin here; what an earlier run's probes refused is its own.
+    itCertificadosRecusados.clear();
     LimparPastaTmp();
     AdicionarLog(QStringLiteral(" FASE 2 de 7 - DOWNLOAD DOS APLICATIVOS:"));
     const QString pastaAtualizador = PastaAtualizador(plataforma_);
