@@ -214,7 +214,11 @@ INSTANTIATE_TEST_SUITE_P(
         CasoResposta{"CertificadoDeCaDesconhecida", "arquivos", "nao_confiavel", "normal", false},
         CasoResposta{"CertificadoVencido", "arquivos", "expirado", "normal", false},
         CasoResposta{"CertificadoDeOutroNome", "arquivos", "outro_nome", "normal", false},
-        CasoResposta{"ConexaoRecusada", "arquivos", "fora", "normal", false}),
+        CasoResposta{"SoTls11", "arquivos", "tls_antigo", "normal", false},
+        CasoResposta{"ConexaoRecusada", "arquivos", "fora", "normal", false},
+        // A body that only the close ends cannot be told from a cut one.
+        CasoResposta{"SemTamanho", "arquivos", "normal", "sem_tamanho", false},
+        CasoResposta{"SemTamanhoSemTls", "site_http", "normal", "sem_tamanho", false}),
     [](const auto& info) { return std::string(info.param.nome); });
 
 TEST_F(RedeTest, UmCertificadoRecusadoEncerraOApertoDeMaos) {
@@ -228,6 +232,59 @@ TEST_F(RedeTest, UmCertificadoRecusadoEncerraOApertoDeMaos) {
     })) << "the client refused the certificate during the handshake";
     EXPECT_TRUE(servidores.Eventos("arquivos", "pedido").isEmpty()) << "no request was sent";
 }
+
+// --- what the probes learn about certificates ---
+
+struct CasoSondagemRecusa {
+    const char* nome;
+    const char* modoArquivos;
+    const char* modoSite;
+    const char* escolhido;
+    QStringList recusados;  // the hosts whose certificate was refused, in probe order
+};
+
+void PrintTo(const CasoSondagemRecusa& caso, std::ostream* saida) {
+    *saida << caso.nome;
+}
+
+class SondagemRecusaTest : public RedeTest,
+                           public ::testing::WithParamInterface<CasoSondagemRecusa> {};
+
+TEST_P(SondagemRecusaTest, GuardaCadaCertificadoRecusado) {
+    const CasoSondagemRecusa& caso = GetParam();
+    ServidoresLocais servidores;
+    servidores.IniciarWeb(FalhasDosServidores(caso.modoArquivos, caso.modoSite));
+    const Endpoints fornecedor = servidores.Fornecedor();
+
+    const SondagemSites sondagem = SondarSites(fornecedor, kLimitesCurtos);
+
+    const QString escolhido = QString::fromUtf8(caso.escolhido);
+    EXPECT_EQ(sondagem.url, escolhido == "site" ? fornecedor.urlSite : fornecedor.urlSiteHttp);
+    QStringList recusados;
+    for (const RecusaCertificado& recusa : sondagem.recusas) recusados << recusa.host;
+    EXPECT_EQ(recusados, caso.recusados);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    SondarSites, SondagemRecusaTest,
+    ::testing::Values(CasoSondagemRecusa{"ArquivosRecusadoSiteNoAr",
+                                         "nao_confiavel",
+                                         "normal",
+                                         "site",
+                                         {"arquivos.orvalis.test"}},
+                      CasoSondagemRecusa{"ArquivosRecusadoSiteFora",
+                                         "nao_confiavel",
+                                         "fora",
+                                         "site_http",
+                                         {"arquivos.orvalis.test"}},
+                      CasoSondagemRecusa{"AmbosRecusados",
+                                         "expirado",
+                                         "outro_nome",
+                                         "site_http",
+                                         {"arquivos.orvalis.test", "www.orvalis.test"}},
+                      CasoSondagemRecusa{"AmbosFora", "fora", "fora", "site_http", {}},
+                      CasoSondagemRecusa{"ArquivosMudoSite404", "mudo", "404", "site_http", {}}),
+    [](const auto& info) { return std::string(info.param.nome); });
 
 // --- time limits ---
 
@@ -278,6 +335,9 @@ TEST(LimitesHttpTest, ConexaoEm30sEInatividadeEm60s) {
     const ClienteHttp::Limites padrao;
     EXPECT_EQ(padrao.conexao, milliseconds(30000));
     EXPECT_EQ(padrao.inatividade, milliseconds(60000));
+    EXPECT_EQ(padrao.velocidade.bytesPorSegundo, 1024);
+    EXPECT_EQ(padrao.velocidade.janela, milliseconds(60000));
+    EXPECT_EQ(padrao.resolucao, milliseconds(30000));
 }
 
 }  // namespace
