@@ -24,12 +24,8 @@ namespace {
 using std::chrono::milliseconds;
 
 // Short limits, the low-speed rule too: a stalled server costs seconds, not minutes.
-ClienteHttp::Limites LimitesCurtos() {
-    ClienteHttp::Limites limites = LimitesDeTeste(milliseconds(1000), milliseconds(1000));
-    limites.velocidade = {1024, milliseconds(2000)};
-    return limites;
-}
-const ClienteHttp::Limites kLimitesCurtos = LimitesCurtos();
+const ClienteHttp::Limites kLimitesCurtos =
+    LimitesDeTeste(milliseconds(1000), milliseconds(1000), milliseconds(2000));
 const QString kPastaDestino = InstalacaoTemporaria::kPastaMestre + "\\tmp";
 const QString kDestino = kPastaDestino + "\\pacote.rar";
 const QString kCaminhoPacote = "/update/Atualizacao/orvalis Empresa/pacote.rar";

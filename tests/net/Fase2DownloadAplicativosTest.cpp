@@ -234,10 +234,9 @@ TEST_F(Fase2, TheFilesHostDownMakesEveryPackageComeFromTheMainSite) {
 TEST_F(Fase2, AStalledOrUnframedPackageFailsWithTheUsualLinesAndKeepsTheOldFile) {
     // The whole program's transfers, shortened: waits of 10 s, a low-speed window of 2 s.
     const ClienteHttp::Limites anterioresHttp = ClienteHttp::LimitesEmVigor();
-    ClienteHttp::Limites limites =
-        teste::LimitesDeTeste(std::chrono::milliseconds(10000), std::chrono::milliseconds(10000));
-    limites.velocidade = {1024, std::chrono::milliseconds(2000)};
-    ClienteHttp::SubstituirLimites(limites);
+    ClienteHttp::SubstituirLimites(teste::LimitesDeTeste(std::chrono::milliseconds(10000),
+                                                         std::chrono::milliseconds(10000),
+                                                         std::chrono::milliseconds(2000)));
     const char* modos[] = {"gotejado", "sem_fim", "sem_tamanho", "sem_tamanho_sem_fim"};
     bool primeiro = true;
     for (const char* modo : modos) {

@@ -27,11 +27,8 @@ using std::chrono::milliseconds;
 
 // Limits that only the rule under test can reach first: waits of 10 s, while the server
 // drips a piece every 50 ms and the low-speed window is 2 s.
-ClienteHttp::Limites LimitesDaRegra() {
-    ClienteHttp::Limites limites = LimitesDeTeste(milliseconds(10000), milliseconds(10000));
-    limites.velocidade = {1024, milliseconds(2000)};
-    return limites;
-}
+const ClienteHttp::Limites kLimitesDaRegra =
+    LimitesDeTeste(milliseconds(10000), milliseconds(10000), milliseconds(2000));
 
 QJsonObject Modo(const char* modo) {
     return QJsonObject{{"modo", QString::fromUtf8(modo)}};
@@ -73,7 +70,7 @@ TEST_P(RegraTest, TerminaComOMotivoDaRegra) {
     servidores.IniciarWeb(
         QJsonObject{{"servidores", QJsonObject{{"arquivos", caso.listener}}},
                     {"caminhos", QJsonObject{{caminho, Modo(caso.modoCaminho)}}}});
-    ClienteHttp cliente(LimitesDaRegra());
+    ClienteHttp cliente(kLimitesDaRegra);
     qint64 recebidos = 0;
 
     bool resultado = !caso.resultado;

@@ -159,6 +159,14 @@ TEST_F(ResolucaoTest, CadaClienteDesisteDoNomeNoLimite) {
     QString erroFtp;
     QString erroPop3;
     QString erroSmtp;
+    const auto erroDe = [](const std::function<void()>& conectar) {
+        try {
+            conectar();
+        } catch (const ErroOrvalis& erro) {
+            return erro.mensagem();
+        }
+        return QString();
+    };
 
     const std::string impedimento = ComResolvConf(resolvConf, [&] {
         TerminarDentroDe(std::chrono::seconds(60), [&] {
@@ -171,31 +179,19 @@ TEST_F(ResolucaoTest, CadaClienteDesisteDoNomeNoLimite) {
             ClienteFtp ftp;
             ftp.host = "mudo.orvalis.test";
             ftp.limiteResolucao = kLimite;
-            try {
-                ftp.Conectar();
-            } catch (const ErroOrvalis& erro) {
-                erroFtp = erro.mensagem();
-            }
+            erroFtp = erroDe([&] { ftp.Conectar(); });
 
             ClientePop3 pop3;
             pop3.host = "mudo.orvalis.test";
             pop3.limiteResolucao = kLimite;
-            try {
-                pop3.Conectar();
-            } catch (const ErroOrvalis& erro) {
-                erroPop3 = erro.mensagem();
-            }
+            erroPop3 = erroDe([&] { pop3.Conectar(); });
 
             const ConfiguracaoTls tls;
             ClienteSmtp smtp;
             smtp.host = "mudo.orvalis.test";
             smtp.tls = &tls;
             smtp.limiteResolucao = kLimite;
-            try {
-                smtp.Conectar();
-            } catch (const ErroOrvalis& erro) {
-                erroSmtp = erro.mensagem();
-            }
+            erroSmtp = erroDe([&] { smtp.Conectar(); });
         });
     });
     if (!impedimento.empty()) GTEST_SKIP() << "no private resolv.conf here: " << impedimento;

@@ -137,6 +137,7 @@ struct CasoSondagem {
     const char* escolhido;  // the listener whose base URL is returned
     int pedidosArquivos;
     int pedidosSite;
+    QStringList recusados;  // the hosts whose certificate a probe refused, in probe order
 };
 
 void PrintTo(const CasoSondagem& caso, std::ostream* saida) {
@@ -152,12 +153,16 @@ TEST_P(OrdemDasSondagensTest, DevolveOPrimeiroQueResponde) {
     servidores.IniciarWeb(FalhasDosServidores(caso.modoArquivos, caso.modoSite));
     const Endpoints fornecedor = servidores.Fornecedor();
 
-    const QString url = BuscarSiteAtivo(fornecedor, kLimitesCurtos);
+    // BuscarSiteAtivo is SondarSites' URL.
+    const SondagemSites sondagem = SondarSites(fornecedor, kLimitesCurtos);
 
     const QString escolhido = QString::fromUtf8(caso.escolhido);
-    EXPECT_EQ(url, escolhido == "arquivos" ? fornecedor.urlArquivos
-                   : escolhido == "site"   ? fornecedor.urlSite
-                                           : fornecedor.urlSiteHttp);
+    EXPECT_EQ(sondagem.url, escolhido == "arquivos" ? fornecedor.urlArquivos
+                            : escolhido == "site"   ? fornecedor.urlSite
+                                                    : fornecedor.urlSiteHttp);
+    QStringList recusados;
+    for (const RecusaCertificado& recusa : sondagem.recusas) recusados << recusa.host;
+    EXPECT_EQ(recusados, caso.recusados);
     EXPECT_EQ(servidores.Eventos("arquivos", "pedido").size(), caso.pedidosArquivos);
     EXPECT_EQ(servidores.Eventos("site", "pedido").size(), caso.pedidosSite);
     EXPECT_TRUE(servidores.Eventos("site_http", "conexao").isEmpty())
@@ -166,13 +171,41 @@ TEST_P(OrdemDasSondagensTest, DevolveOPrimeiroQueResponde) {
 
 INSTANTIATE_TEST_SUITE_P(
     BuscarSiteAtivo, OrdemDasSondagensTest,
-    ::testing::Values(CasoSondagem{"ArquivosNoAr", "normal", "normal", "arquivos", 1, 0},
-                      CasoSondagem{"ArquivosForaSiteNoAr", "fora", "normal", "site", 0, 1},
-                      CasoSondagem{"AmbosFora", "fora", "fora", "site_http", 0, 0},
-                      CasoSondagem{"ArquivosRedirecionaSiteNoAr", "302", "normal", "site", 1, 1},
-                      CasoSondagem{"ArquivosMudoSiteNoAr", "mudo", "normal", "site", 0, 1},
-                      CasoSondagem{"ArquivosNaoConfiavelSite404", "nao_confiavel", "404",
-                                   "site_http", 0, 1}),
+    ::testing::Values(CasoSondagem{"ArquivosNoAr", "normal", "normal", "arquivos", 1, 0, {}},
+                      CasoSondagem{"ArquivosForaSiteNoAr", "fora", "normal", "site", 0, 1, {}},
+                      CasoSondagem{"AmbosFora", "fora", "fora", "site_http", 0, 0, {}},
+                      CasoSondagem{
+                          "ArquivosRedirecionaSiteNoAr", "302", "normal", "site", 1, 1, {}},
+                      CasoSondagem{"ArquivosMudoSiteNoAr", "mudo", "normal", "site", 0, 1, {}},
+                      CasoSondagem{"ArquivosMudoSite404", "mudo", "404", "site_http", 0, 1, {}},
+                      CasoSondagem{"ArquivosNaoConfiavelSite404",
+                                   "nao_confiavel",
+                                   "404",
+                                   "site_http",
+                                   0,
+                                   1,
+                                   {"arquivos.orvalis.test"}},
+                      CasoSondagem{"ArquivosNaoConfiavelSiteNoAr",
+                                   "nao_confiavel",
+                                   "normal",
+                                   "site",
+                                   0,
+                                   1,
+                                   {"arquivos.orvalis.test"}},
+                      CasoSondagem{"ArquivosNaoConfiavelSiteFora",
+                                   "nao_confiavel",
+                                   "fora",
+                                   "site_http",
+                                   0,
+                                   0,
+                                   {"arquivos.orvalis.test"}},
+                      CasoSondagem{"AmbosRecusados",
+                                   "expirado",
+                                   "outro_nome",
+                                   "site_http",
+                                   0,
+                                   0,
+                                   {"arquivos.orvalis.test", "www.orvalis.test"}}),
     [](const auto& info) { return std::string(info.param.nome); });
 
 // --- what counts as an answer ---
@@ -232,59 +265,6 @@ TEST_F(RedeTest, UmCertificadoRecusadoEncerraOApertoDeMaos) {
     })) << "the client refused the certificate during the handshake";
     EXPECT_TRUE(servidores.Eventos("arquivos", "pedido").isEmpty()) << "no request was sent";
 }
-
-// --- what the probes learn about certificates ---
-
-struct CasoSondagemRecusa {
-    const char* nome;
-    const char* modoArquivos;
-    const char* modoSite;
-    const char* escolhido;
-    QStringList recusados;  // the hosts whose certificate was refused, in probe order
-};
-
-void PrintTo(const CasoSondagemRecusa& caso, std::ostream* saida) {
-    *saida << caso.nome;
-}
-
-class SondagemRecusaTest : public RedeTest,
-                           public ::testing::WithParamInterface<CasoSondagemRecusa> {};
-
-TEST_P(SondagemRecusaTest, GuardaCadaCertificadoRecusado) {
-    const CasoSondagemRecusa& caso = GetParam();
-    ServidoresLocais servidores;
-    servidores.IniciarWeb(FalhasDosServidores(caso.modoArquivos, caso.modoSite));
-    const Endpoints fornecedor = servidores.Fornecedor();
-
-    const SondagemSites sondagem = SondarSites(fornecedor, kLimitesCurtos);
-
-    const QString escolhido = QString::fromUtf8(caso.escolhido);
-    EXPECT_EQ(sondagem.url, escolhido == "site" ? fornecedor.urlSite : fornecedor.urlSiteHttp);
-    QStringList recusados;
-    for (const RecusaCertificado& recusa : sondagem.recusas) recusados << recusa.host;
-    EXPECT_EQ(recusados, caso.recusados);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    SondarSites, SondagemRecusaTest,
-    ::testing::Values(CasoSondagemRecusa{"ArquivosRecusadoSiteNoAr",
-                                         "nao_confiavel",
-                                         "normal",
-                                         "site",
-                                         {"arquivos.orvalis.test"}},
-                      CasoSondagemRecusa{"ArquivosRecusadoSiteFora",
-                                         "nao_confiavel",
-                                         "fora",
-                                         "site_http",
-                                         {"arquivos.orvalis.test"}},
-                      CasoSondagemRecusa{"AmbosRecusados",
-                                         "expirado",
-                                         "outro_nome",
-                                         "site_http",
-                                         {"arquivos.orvalis.test", "www.orvalis.test"}},
-                      CasoSondagemRecusa{"AmbosFora", "fora", "fora", "site_http", {}},
-                      CasoSondagemRecusa{"ArquivosMudoSite404", "mudo", "404", "site_http", {}}),
-    [](const auto& info) { return std::string(info.param.nome); });
 
 // --- time limits ---
 
