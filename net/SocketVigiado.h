@@ -23,11 +23,11 @@ namespace orvalis {
 //
 // Every blocking call is bounded by what is left of the inactivity limit and of the
 // low-speed window, every wait counts for both, and every byte that moves (TLS records
-// included, handshake included) counts for the window, so that no server can hold a read
-// or a write longer than the rules allow by sending little, whether inside a TLS record
-// or not. Failures are raised as
-// Poco exceptions (see VigiaTransferencia; Poco::Net::CertificateValidationException
-// for a refused certificate, Poco::Net::SSLException for any other TLS failure).
+// included, handshake included) counts for the window, so that no server can hold a
+// read or a write longer than the rules allow by sending little, whether inside a TLS
+// record or not. Failures are raised as Poco exceptions (see VigiaTransferencia;
+// Poco::Net::CertificateValidationException for a refused certificate,
+// Poco::Net::SSLException for any other TLS failure).
 class SocketVigiado : public Poco::Net::StreamSocketImpl {
   public:
     explicit SocketVigiado(const VigiaTransferencia::Limites& limites);
