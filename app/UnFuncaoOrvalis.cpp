@@ -25,8 +25,11 @@ qsizetype UltimoDelimitador(const QString& caminho) {
 
 QString ExtrairPastaArquivo(const QString& caminho) {
     qsizetype fim = UltimoDelimitador(caminho) + 1;  // characters kept
-    if (fim > 1 && caminho[fim - 1] == QLatin1Char('\\') && caminho[fim - 2] != QLatin1Char('\\') &&
-        caminho[fim - 2] != QLatin1Char(':')) {
+    // A "\" with nothing before it goes too: the folder part of "\X.FDB" is empty, so
+    // that folder part + "\" + name names the root of the current drive again.
+    if (fim > 0 && caminho[fim - 1] == QLatin1Char('\\') &&
+        (fim == 1 ||
+         (caminho[fim - 2] != QLatin1Char('\\') && caminho[fim - 2] != QLatin1Char(':')))) {
         --fim;
     }
     return caminho.left(fim);

@@ -12,7 +12,8 @@ class Platform;
 // The folder part of a path (ExtractFileDir): up to, not including, its last "\";
 // that "\" stays when a "\" or ":" stands before it (the folder part of C:\X.FDB is
 // C:\); a ":" after the last "\" ends the folder part, the ":" included. Empty when
-// the path has neither.
+// the path has neither, and when its only "\" is its first character (the folder part
+// of \X.FDB is empty, so that folder part + "\" + name stays on the drive's root).
 QString ExtrairPastaArquivo(const QString& caminho);
 // The path up to and including its last "\" or ":" (ExtractFilePath).
 QString ExtrairCaminhoArquivo(const QString& caminho);
@@ -35,12 +36,14 @@ void GravarConectado(Platform& plataforma, const QString& texto);
 // The first of the vendor's base URLs that answers: the files host over https, else
 // the main site over https, else (without a probe) the main site over http.
 QString BuscarSiteAtivo();
-// True when a GET of the https URL completes with a 2xx status; every failure is false.
+// True when a GET of the https URL completes with a 2xx status and a whole body; every
+// failure is false.
 bool TestarUrl(const QString& url);
-// Downloads `url` into the file `destino`. True when a 2xx body arrived whole; the
-// destination is then replaced. Every network failure is false and leaves an
-// existing destination untouched. A destination that cannot be created raises
-// ErroOrvalis.
+// Downloads `url` into the file `destino`. True when a 2xx body arrived whole (its
+// Content-Length, or its last chunk: a body that only the end of the connection would
+// end is not whole); the destination is then replaced. Every network failure is false
+// and leaves an existing destination untouched. A destination that cannot be created
+// raises ErroOrvalis.
 bool BaixarArquivoHttp(Platform& plataforma, const QString& url, const QString& destino);
 
 // --- vendor applications ---

@@ -79,6 +79,10 @@ class TfrmPrincipal : public QWidget {
     // Set by the phase-5 frame on entry: from then on a run that does not reach its
     // successful end restores the database.
     bool itFase5Iniciada = false;
+    // The certificates that the run's site probes refused, each as its description
+    // (host, reason, subject and issuer), gathered from phase 2 on: once one is there,
+    // the run downloads nothing over plain HTTP.
+    QStringList itCertificadosRecusados;
 
     // --- service objects ---
     // The Firebird connection, its transaction, the statement executor and the query.
@@ -207,6 +211,12 @@ class TfrmPrincipal : public QWidget {
     // when the file cannot be created or renamed. Without a key: BaixarArquivoHttp.
     bool BaixarPacoteConferido(const QString& url, const QString& nomeArquivo,
                                const QString& arquivoLocal);
+    // The base URL that the release's files come from now (BuscarSiteAtivo's probes),
+    // adding every certificate they refused to itCertificadosRecusados. Once a
+    // certificate was refused in this run, nothing comes over plain HTTP: when the
+    // probes would fall back to it, the refusals and the reason are logged,
+    // itDownloadAplicativo is cleared and the silent abort ends the download.
+    QString SiteDosPacotes();
     void Fase3BackupAplicativos();
     void Fase4BackupBanco();
     void Fase5ExecutarPacotes();

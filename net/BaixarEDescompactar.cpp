@@ -1,7 +1,9 @@
 #include "app/Erros.h"
 #include "app/UnFuncaoOrvalis.h"
 #include "app/UnPrincipal.h"
+#include "net/Endpoints.h"
 #include "net/Extracao.h"
+#include "net/SiteAtivo.h"
 #include "platform/Platform.h"
 
 #include <vector>
@@ -14,6 +16,28 @@ const QString kPacoteDll = QStringLiteral("orvalisPacoteDll.rar");
 
 }  // namespace
 
+QString TfrmPrincipal::SiteDosPacotes() {
+    const SondagemSites site = SondarSites(Endpoints::Atuais());
+    for (const RecusaCertificado& recusa : site.recusas) {
+        if (!itCertificadosRecusados.contains(recusa.Descricao())) {
+            itCertificadosRecusados.append(recusa.Descricao());
+        }
+    }
+    // A refused certificate may be an interceptor's: the plain-HTTP fallback would let it
+    // serve the executables. It stays for a host that does not answer at all.
+    if (site.url.startsWith(QLatin1String("http:")) && !itCertificadosRecusados.isEmpty()) {
+        for (const QString& recusa : itCertificadosRecusados) {
+            AdicionarLog(QStringLiteral("   - Erro: Certificado recusado de ") + recusa);
+        }
+        AdicionarLog(
+            QStringLiteral("   - Erro: Download sem criptografia não permitido "
+                           "após um certificado recusado."));
+        itDownloadAplicativo = false;
+        Abortar();
+    }
+    return site.url;
+}
+
 void TfrmPrincipal::BaixarEDescompactar(const QString& nomeArquivo, const QString& pastaDestino,
                                         bool descompactar) {
     const QString pastaAtualizador = PastaAtualizador(plataforma_);
@@ -21,7 +45,7 @@ void TfrmPrincipal::BaixarEDescompactar(const QString& nomeArquivo, const QStrin
     AdicionarLog(QStringLiteral("   - Fazendo download do ") + nomeArquivo +
                  QStringLiteral(" em: ") + pastaDestino);
     try {
-        const QString url = BuscarSiteAtivo() +
+        const QString url = SiteDosPacotes() +
                             QStringLiteral("/update/Atualizacao/orvalis%20Empresa/") + nomeArquivo;
         if (!BaixarPacoteConferido(url, nomeArquivo, arquivoLocal)) Abortar();
         if (descompactar) {
@@ -47,6 +71,14 @@ void TfrmPrincipal::BaixarEDescompactar(const QString& nomeArquivo, const QStrin
                 plataforma_.Sleep(1000);
             } catch (...) {
                 AdicionarLog(QStringLiteral("   - Erro: Descompactação do ") + nomeArquivo);
+                // A package refused as damaged, or for an entry that would fill the drive,
+                // says what was refused.
+                try {
+                    throw;
+                } catch (const ErroOrvalis& erro) {
+                    AdicionarLog(QStringLiteral("   - ") + erro.mensagem());
+                } catch (...) {
+                }
                 itDownloadAplicativo = false;
                 Abortar();
             }
@@ -68,6 +100,8 @@ void TfrmPrincipal::BaixarEDescompactar(const QString& nomeArquivo, const QStrin
 }
 
 void TfrmPrincipal::Fase2DownloadAplicativos() {
+    // The run's downloads begin here; what an earlier run's probes refused is its own.
+    itCertificadosRecusados.clear();
     LimparPastaTmp();
     AdicionarLog(QStringLiteral(" FASE 2 de 7 - DOWNLOAD DOS APLICATIVOS:"));
     VerificarLiberacao();

@@ -21,6 +21,7 @@ struct Endpoints;
 // never cleared. A failure of the listing itself raises ErroOrvalis with `versao`
 // empty and the client still connected.
 void BuscarVersaoSite(ClienteFtp& IdFTP1, QStringList& ListBox1, const Endpoints& fornecedor,
-                      QString& versao, const ClienteHttp::Limites& limites = {});
+                      QString& versao,
+                      const ClienteHttp::Limites& limites = ClienteHttp::LimitesEmVigor());
 
 }  // namespace orvalis

@@ -1,13 +1,13 @@
 #include "net/ClienteFtp.h"
 
 #include "app/Erros.h"
+#include "net/ResolucaoNomes.h"
+#include "net/SocketVigiado.h"
 
 #include <Poco/Exception.h>
 #include <Poco/Net/FTPClientSession.h>
 #include <Poco/Net/NetException.h>
 #include <Poco/Net/StreamSocket.h>
-#include <Poco/StreamCopier.h>
-#include <Poco/Timespan.h>
 
 #include <ios>
 #include <istream>
@@ -17,9 +17,10 @@ namespace orvalis {
 
 namespace {
 
-Poco::Timespan EmTimespan(std::chrono::milliseconds duracao) {
-    return Poco::Timespan(static_cast<Poco::Timespan::TimeDiff>(duracao.count()) * 1000);
-}
+// A release folder lists a few names; a listing of more than this is not one.
+constexpr size_t kMaiorListagem = 1024 * 1024;
+// A reply, all of its lines, is far smaller.
+constexpr size_t kMaiorRespostaControle = 64 * 1024;
 
 QString DoPoco(const std::string& texto) {
     return QString::fromStdString(texto);
@@ -33,31 +34,31 @@ QString DoPoco(const std::string& texto) {
 
 }  // namespace
 
-// Poco's session knows one time limit, which it applies to the control connection
-// only after the greeting has been read with its own default, and none on data
-// connections. Both hooks are where the sockets appear.
+// Poco's session would resolve the host without a limit and make its data connections
+// itself, under none of the transfer's limits: the control connection is made here and
+// handed over, and each data connection is made here too (passive mode only).
 class ClienteFtp::Sessao : public Poco::Net::FTPClientSession {
   public:
-    Sessao(Poco::Timespan leitura, Poco::Timespan dados) : leitura_(leitura), dados_(dados) {}
+    Sessao(const Poco::Net::StreamSocket& controle, const VigiaTransferencia::Limites& dados)
+        : FTPClientSession(controle), dados_(dados) {}
 
   protected:
-    void receiveServerReadyReply() override {
-        if (_pControlSocket != nullptr) _pControlSocket->setReceiveTimeout(leitura_);
-        FTPClientSession::receiveServerReadyReply();
-    }
-
     Poco::Net::StreamSocket establishDataConnection(const std::string& comando,
                                                     const std::string& argumento) override {
-        Poco::Net::StreamSocket dados =
-            FTPClientSession::establishDataConnection(comando, argumento);
-        dados.setReceiveTimeout(dados_);
-        dados.setSendTimeout(dados_);
+        const Poco::Net::SocketAddress endereco = sendPassiveCommand();
+        auto* conexao = new SocketVigiado(dados_);
+        const Poco::Net::StreamSocket dados(conexao);
+        conexao->Conectar(endereco, std::chrono::milliseconds(0));
+        std::string resposta;
+        const int status = sendCommand(comando, argumento, resposta);
+        if (!isPositivePreliminary(status)) {
+            throw Poco::Net::FTPException(comando + " command failed", resposta, status);
+        }
         return dados;
     }
 
   private:
-    Poco::Timespan leitura_;
-    Poco::Timespan dados_;
+    VigiaTransferencia::Limites dados_;
 };
 
 ClienteFtp::ClienteFtp() = default;
@@ -68,16 +69,23 @@ ClienteFtp::~ClienteFtp() {
 
 void ClienteFtp::Conectar() {
     Desconectar();
-    auto sessao = std::make_unique<Sessao>(EmTimespan(limiteLeitura), EmTimespan(limiteDados));
     try {
+        const Poco::Net::SocketAddress endereco =
+            ResolucaoNomes::Resolver(host.toStdString(), static_cast<Poco::UInt16>(porta),
+                                     limiteResolucao, ResolucaoNomes::Familia::Ipv4Primeiro);
+        auto* conexao =
+            new SocketVigiado({limiteLeitura, velocidadeMinima, kMaiorRespostaControle});
+        const Poco::Net::StreamSocket controle(conexao);
+        conexao->Conectar(endereco, std::chrono::milliseconds(0));
+        // The greeting is read here, under the control connection's limits.
+        auto sessao = std::make_unique<Sessao>(
+            controle, VigiaTransferencia::Limites{limiteDados, velocidadeMinima, 0});
         sessao->setPassive(true);
-        sessao->open(host.toStdString(), static_cast<Poco::UInt16>(porta), usuario.toStdString(),
-                     senha.toStdString());
-        sessao->setTimeout(EmTimespan(limiteLeitura));
+        sessao->login(usuario.toStdString(), senha.toStdString());
+        sessao_ = std::move(sessao);
     } catch (const std::exception& erro) {
         Falhar(QStringLiteral("Falha na conexão com o FTP %1:%2").arg(host).arg(porta), erro);
     }
-    sessao_ = std::move(sessao);
 }
 
 void ClienteFtp::Desconectar() {
@@ -119,9 +127,19 @@ QStringList ClienteFtp::ListarNomes() {
         // it raises the original error instead, so a timed-out or broken transfer can
         // never pass for a short listing.
         dados.exceptions(std::ios::badbit);
-        Poco::StreamCopier::copyToString(dados, texto);
+        char bloco[8192];
+        while (dados.read(bloco, sizeof bloco) || dados.gcount() > 0) {
+            texto.append(bloco, static_cast<size_t>(dados.gcount()));
+            if (texto.size() > kMaiorListagem) {
+                throw ErroOrvalis(
+                    QStringLiteral("Falha na listagem da pasta do FTP: a "
+                                   "listagem passa de 1 MiB."));
+            }
+        }
         sessao_->endList();
         sessao_->setFileType(Poco::Net::FTPClientSession::TYPE_BINARY);
+    } catch (const ErroOrvalis&) {
+        throw;
     } catch (const std::exception& erro) {
         Falhar(QStringLiteral("Falha na listagem da pasta do FTP"), erro);
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "net/VelocidadeMinima.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -12,17 +14,24 @@ namespace orvalis {
 // binary transfer type, login with USER and PASS on connect. The settings are public
 // and are read by Conectar(); the connection lives until Desconectar() or the
 // client's end. Every failure is raised as ErroOrvalis with the reason (the server's
-// reply where there is one); Poco's errors never leave this class.
+// reply where there is one; a name that does not resolve in time, a wait past its
+// limit, a transfer below the minimum speed, a reply over 64 KiB); Poco's errors never
+// leave this class.
 class ClienteFtp {
   public:
     QString host;
     int porta = 21;
     QString usuario;
     QString senha;
+    // The resolution of the host name.
+    std::chrono::milliseconds limiteResolucao{30000};
     // The longest wait for a reply on the control connection.
     std::chrono::milliseconds limiteLeitura{60000};
     // The longest wait for data (or for room to send it) on a data connection.
     std::chrono::milliseconds limiteDados{50000};
+    // Each connection, control and data, fails when its traffic stays below this for a
+    // whole window.
+    VelocidadeMinima velocidadeMinima;
 
     ClienteFtp();
     ~ClienteFtp();
@@ -43,8 +52,8 @@ class ClienteFtp {
     // NLST of the current folder over a passive data connection, with TYPE A before
     // and TYPE I after: the lines in the server's order, without their line breaks (a
     // final line break ends the last line, it does not add an empty one). A failure
-    // (data connection, time limit, an error reply to any of the commands) raises and
-    // leaves the connection open.
+    // (data connection, time limit, an error reply to any of the commands, a listing
+    // over 1 MiB) raises and leaves the connection open.
     QStringList ListarNomes();
 
   private:

@@ -1,26 +1,25 @@
 #include "net/ClienteHttp.h"
 
+#include "net/ConfiguracaoTls.h"
+#include "net/ResolucaoNomes.h"
+#include "net/SocketVigiado.h"
+
+#include <Poco/AutoPtr.h>
 #include <Poco/Exception.h>
-#include <Poco/Net/Context.h>
 #include <Poco/Net/HTTPClientSession.h>
 #include <Poco/Net/HTTPRequest.h>
 #include <Poco/Net/HTTPResponse.h>
-#include <Poco/Net/HTTPSClientSession.h>
 #include <Poco/Net/NetException.h>
-#include <Poco/Net/NetSSL.h>
-#include <Poco/Net/SecureStreamSocket.h>
 #include <Poco/Net/SocketAddress.h>
+#include <Poco/Net/StreamSocket.h>
 #include <Poco/NumberParser.h>
-#include <Poco/Timespan.h>
 #include <Poco/URI.h>
 
 #include <openssl/ssl.h>
 
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <type_traits>
 #include <vector>
 
 namespace orvalis {
@@ -43,29 +42,22 @@ class Fonte {
     virtual int Ler(char* destino, std::streamsize tamanho) = 0;
 };
 
-// Poco connects to the first address the resolver gives, IPv6 included; the vendor's
-// hosts are reached over IPv4 only.
-//
-// Poco would also run the TLS handshake inside the connection, under the connection's
-// limit, and carry on with it after that limit has run out, so that a server silent
-// after the TCP handshake held the call for both limits. Deferred to the first write,
-// the handshake waits like every other read, under the inactivity limit alone.
-template <class Sessao>
-class SessaoIpv4 final : public Sessao, public Fonte {
+// The session gets its connection made (the name resolved within its limit, the TLS
+// handshake done) and never makes another: Poco's own would resolve the name without a
+// limit, and, with keep-alive, reconnect and send the request again when the first
+// write fails, so that a refused certificate would cost two handshakes.
+class SessaoUnica final : public Poco::Net::HTTPClientSession, public Fonte {
   public:
-    using Sessao::Sessao;
+    explicit SessaoUnica(const Poco::Net::StreamSocket& conexao) : HTTPClientSession(conexao) {}
 
-    int Ler(char* destino, std::streamsize tamanho) override {
-        return this->read(destino, tamanho);
-    }
+    int Ler(char* destino, std::streamsize tamanho) override { return read(destino, tamanho); }
 
   protected:
-    void connect(const Poco::Net::SocketAddress& endereco) override {
-        if constexpr (std::is_base_of_v<Poco::Net::HTTPSClientSession, Sessao>) {
-            Poco::Net::SecureStreamSocket(this->socket()).setLazyHandshake(true);
-        }
-        Sessao::connect(Poco::Net::SocketAddress(Poco::Net::SocketAddress::IPv4, this->getHost(),
-                                                 endereco.port()));
+    int write(const char* dados, std::streamsize tamanho) override {
+        return Poco::Net::HTTPSession::write(dados, tamanho);
+    }
+    void connect(const Poco::Net::SocketAddress&) override {
+        throw Poco::Net::NetException("Uma chamada faz uma única conexão");
     }
 };
 
@@ -87,15 +79,6 @@ class Leitor {
             restante -= lidos;
         }
         return Corpo::Inteiro;
-    }
-
-    // Everything up to the end of the connection.
-    Corpo AteOFim() {
-        for (;;) {
-            const int lidos = Preencher(static_cast<std::streamsize>(bloco_.size()));
-            if (lidos <= 0) return Corpo::Inteiro;
-            if (!receptor_(bloco_.data(), static_cast<size_t>(lidos))) return Corpo::Recusado;
-        }
     }
 
     // Chunked transfer coding, through the last chunk and the trailer's blank line.
@@ -169,42 +152,38 @@ class Leitor {
     size_t adianteFim_ = 0;
 };
 
-void IniciarTls() {
-    static std::once_flag feito;
-    std::call_once(feito, [] { Poco::Net::initializeSSL(); });
-}
-
-Poco::Net::Context::Ptr NovoContextoTls() {
-    Poco::Net::Context::Params parametros;
-    parametros.verificationMode = Poco::Net::Context::VERIFY_STRICT;
-    parametros.loadDefaultCAs = true;
-    parametros.cipherList = "DEFAULT";
-    Poco::Net::Context::Ptr contexto =
-        new Poco::Net::Context(Poco::Net::Context::TLS_CLIENT_USE, parametros);
-    // Without read-ahead OpenSSL reads every record in two system calls, its header
-    // and then its body; with it, whatever has arrived, up to the buffer, in one.
-    SSL_CTX_set_read_ahead(contexto->sslContext(), 1);
-    SSL_CTX_set_default_read_buffer_len(contexto->sslContext(), kTamanhoBloco);
-    return contexto;
-}
-
-Poco::Timespan EmTimespan(std::chrono::milliseconds duracao) {
-    return Poco::Timespan(static_cast<Poco::Timespan::TimeDiff>(duracao.count()) * 1000);
-}
-
 QString DoPoco(const std::string& texto) {
     return QString::fromStdString(texto);
 }
 
 }  // namespace
 
-ClienteHttp::ClienteHttp() = default;
+namespace {
+
+ClienteHttp::Limites& EmVigor() {
+    static ClienteHttp::Limites limites;
+    return limites;
+}
+
+}  // namespace
+
+const ClienteHttp::Limites& ClienteHttp::LimitesEmVigor() {
+    return EmVigor();
+}
+
+void ClienteHttp::SubstituirLimites(const Limites& novos) {
+    EmVigor() = novos;
+}
+
+ClienteHttp::ClienteHttp() : limites_(LimitesEmVigor()) {}
 
 ClienteHttp::ClienteHttp(Limites limites) : limites_(limites) {}
 
 bool ClienteHttp::Obter(const QString& url, const Receptor& corpo) {
     status_ = 0;
     erro_.clear();
+    recusa_.reset();
+    Poco::AutoPtr<SocketVigiado> conexao;
     try {
         const Poco::URI uri(url.toStdString());
         const bool tls = uri.getScheme() == "https";
@@ -214,51 +193,58 @@ bool ClienteHttp::Obter(const QString& url, const Receptor& corpo) {
         const std::string& host = uri.getHost();
         if (host.empty()) throw Poco::SyntaxException("URL sem host", url.toStdString());
 
-        std::unique_ptr<Poco::Net::HTTPClientSession> sessao;
-        Fonte* fonte = nullptr;
+        // The vendor's hosts are reached over IPv4 only.
+        const Poco::Net::SocketAddress endereco = ResolucaoNomes::Resolver(
+            host, porta, limites_.resolucao, ResolucaoNomes::Familia::SoIpv4);
+        conexao = new SocketVigiado({limites_.inatividade, limites_.velocidade, 0});
+        // The socket owns a reference of its own; this one outlives it, for Recusa().
+        conexao->duplicate();
+        const Poco::Net::StreamSocket socket(conexao.get());
+        conexao->Conectar(endereco, limites_.conexao);
         if (tls) {
-            IniciarTls();
-            auto segura = std::make_unique<SessaoIpv4<Poco::Net::HTTPSClientSession>>(
-                host, porta, NovoContextoTls());
-            fonte = segura.get();
-            sessao = std::move(segura);
-        } else {
-            auto simples = std::make_unique<SessaoIpv4<Poco::Net::HTTPClientSession>>(host, porta);
-            fonte = simples.get();
-            sessao = std::move(simples);
+            std::shared_ptr<SSL_CTX> contexto = ConfiguracaoTls().NovoContexto();
+            // Without read-ahead OpenSSL reads every record in two system calls, its
+            // header and then its body; with it, whatever has arrived, up to the buffer,
+            // in one.
+            SSL_CTX_set_read_ahead(contexto.get(), 1);
+            SSL_CTX_set_default_read_buffer_len(contexto.get(), kTamanhoBloco);
+            // The handshake waits like every other read, under the transfer's limits
+            // alone, not the connection's.
+            conexao->IniciarTls(std::move(contexto), host, std::chrono::milliseconds(0));
         }
+        SessaoUnica sessao(socket);
         // Without keep-alive Poco adds "Connection: Close"; the connection ends with
         // the session anyway.
-        sessao->setKeepAlive(true);
-        // Poco's TLS layer waits twice for one byte: once in the read, under the
-        // socket's time limit, and once more in its retry, polling with that same
-        // limit. Half the limit keeps the whole wait within it.
-        const Poco::Timespan conexao = EmTimespan(limites_.conexao);
-        const Poco::Timespan inatividade = EmTimespan(limites_.inatividade / (tls ? 2 : 1));
-        sessao->setTimeout(conexao, inatividade, inatividade);
+        sessao.setKeepAlive(true);
 
-        std::string caminho = uri.getPathAndQuery();
-        if (caminho.empty() || caminho.front() != '/') caminho.insert(0, "/");
+        const std::string pedidoUri = uri.getPathAndQuery();
+        const std::string caminho =
+            !pedidoUri.empty() && pedidoUri.front() == '/' ? pedidoUri : "/" + pedidoUri;
         // Poco's request would default to HTTP/1.0, and its setHost(host, port) drops
         // both 80 and 443 whatever the scheme.
         Poco::Net::HTTPRequest pedido(Poco::Net::HTTPRequest::HTTP_GET, caminho,
                                       Poco::Net::HTTPMessage::HTTP_1_1);
         pedido.set("Content-Encoding", "utf-8");
         pedido.setContentType("application/json");
-        std::string valorHost = host.find(':') != std::string::npos ? "[" + host + "]" : host;
-        if (porta != portaPadrao) valorHost += ":" + std::to_string(porta);
-        pedido.setHost(valorHost);
+        const std::string nomeHost =
+            host.find(':') != std::string::npos ? std::string("[").append(host).append("]") : host;
+        pedido.setHost(porta != portaPadrao ? nomeHost + ":" + std::to_string(porta) : nomeHost);
         pedido.set("Accept", "text/javascript");
         pedido.set("User-Agent", kAgente);
-        sessao->sendRequest(pedido);
+        sessao.sendRequest(pedido);
 
         Poco::Net::HTTPResponse resposta;
-        sessao->receiveResponse(resposta);
+        sessao.receiveResponse(resposta);
         status_ = static_cast<int>(resposta.getStatus());
-        const bool sucesso = status_ >= 200 && status_ <= 299;
+        if (status_ < 200 || status_ > 299) {
+            // The answer is no whatever the body says: it is not read.
+            erro_ = QStringLiteral("O servidor respondeu %1 %2.")
+                        .arg(status_)
+                        .arg(DoPoco(resposta.getReason()));
+            return false;
+        }
 
-        static const Receptor descartar = [](const char*, size_t) { return true; };
-        Leitor leitor(*fonte, sucesso ? corpo : descartar);
+        Leitor leitor(sessao, corpo);
         Corpo fim = Corpo::Inteiro;
         if (status_ == 204 || status_ == 304) {
             fim = Corpo::Inteiro;
@@ -267,13 +253,9 @@ bool ClienteHttp::Obter(const QString& url, const Receptor& corpo) {
         } else if (resposta.hasContentLength()) {
             fim = leitor.Fixo(resposta.getContentLength64());
         } else {
-            fim = leitor.AteOFim();
-        }
-
-        if (!sucesso) {
-            erro_ = QStringLiteral("O servidor respondeu %1 %2.")
-                        .arg(status_)
-                        .arg(DoPoco(resposta.getReason()));
+            erro_ = QStringLiteral(
+                "O servidor não informou o tamanho do conteúdo: sem ele, um conteúdo "
+                "cortado não se distingue de um inteiro.");
             return false;
         }
         if (fim == Corpo::Cortado) {
@@ -290,6 +272,7 @@ bool ClienteHttp::Obter(const QString& url, const Receptor& corpo) {
     } catch (const std::exception& erro) {
         erro_ = DoPoco(erro.what());
     }
+    if (!conexao.isNull()) recusa_ = conexao->Recusa();
     return false;
 }
 

@@ -1,20 +1,20 @@
 #include "net/ClientePop3.h"
 
 #include "app/Erros.h"
+#include "net/ResolucaoNomes.h"
+#include "net/SocketVigiado.h"
 #include "platform/Ansi.h"
 
 #include <Poco/Exception.h>
 #include <Poco/Net/POP3ClientSession.h>
 #include <Poco/Net/SocketAddress.h>
-#include <Poco/Timespan.h>
 
 namespace orvalis {
 
 namespace {
 
-Poco::Timespan EmTimespan(std::chrono::milliseconds duracao) {
-    return Poco::Timespan(static_cast<Poco::Timespan::TimeDiff>(duracao.count()) * 1000);
-}
+// A reply line is far smaller; a server that sends more is not one to wait for.
+constexpr size_t kMaiorResposta = 64 * 1024;
 
 }  // namespace
 
@@ -26,12 +26,14 @@ ClientePop3::~ClientePop3() {
 
 void ClientePop3::Conectar() {
     try {
-        const Poco::Net::SocketAddress endereco(ToUtf8(host), static_cast<Poco::UInt16>(porta));
-        socket_.connect(endereco, EmTimespan(limiteConexao));
-        socket_.setReceiveTimeout(EmTimespan(limiteInatividade));
-        socket_.setSendTimeout(EmTimespan(limiteInatividade));
+        const Poco::Net::SocketAddress endereco =
+            ResolucaoNomes::Resolver(ToUtf8(host), static_cast<Poco::UInt16>(porta),
+                                     limiteResolucao, ResolucaoNomes::Familia::Ipv4Primeiro);
+        auto* conexao = new SocketVigiado({limiteInatividade, velocidadeMinima, kMaiorResposta});
+        const Poco::Net::StreamSocket tcp(conexao);
+        conexao->Conectar(endereco, limiteConexao);
+        socket_ = tcp;
         sessao_ = std::make_unique<Poco::Net::POP3ClientSession>(socket_);
-        sessao_->setTimeout(EmTimespan(limiteInatividade));
         sessao_->login(ToUtf8(usuario), ToUtf8(senha));
     } catch (const Poco::Exception& erro) {
         Desconectar();

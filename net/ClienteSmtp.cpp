@@ -3,13 +3,13 @@
 #include "app/Erros.h"
 #include "net/ConfiguracaoTls.h"
 #include "net/MensagemEmail.h"
+#include "net/ResolucaoNomes.h"
+#include "net/SocketVigiado.h"
 #include "platform/Ansi.h"
 
 #include <Poco/Exception.h>
 #include <Poco/Net/SMTPClientSession.h>
-#include <Poco/Net/SecureStreamSocket.h>
 #include <Poco/Net/SocketAddress.h>
-#include <Poco/Timespan.h>
 
 #include <algorithm>
 #include <initializer_list>
@@ -20,9 +20,9 @@ namespace orvalis {
 
 namespace {
 
-Poco::Timespan EmTimespan(std::chrono::milliseconds duracao) {
-    return Poco::Timespan(static_cast<Poco::Timespan::TimeDiff>(duracao.count()) * 1000);
-}
+// A reply, all of its lines, is far smaller; a server that sends more is not one to
+// wait for.
+constexpr size_t kMaiorResposta = 64 * 1024;
 
 std::string Base64(const QString& texto) {
     return texto.toUtf8().toBase64().toStdString();
@@ -72,32 +72,23 @@ void ClienteSmtp::Conectar() {
     if (tls == nullptr) throw ErroOrvalis(QStringLiteral("SMTP: configuração TLS ausente"));
     try {
         Traduzindo([this] {
+            const Poco::Net::SocketAddress endereco =
+                ResolucaoNomes::Resolver(ToUtf8(host), static_cast<Poco::UInt16>(porta),
+                                         limiteResolucao, ResolucaoNomes::Familia::Ipv4Primeiro);
             const auto inicio = std::chrono::steady_clock::now();
-            const Poco::Net::SocketAddress endereco(ToUtf8(host), static_cast<Poco::UInt16>(porta));
-            Poco::Net::StreamSocket tcp;
-            tcp.connect(endereco, EmTimespan(limiteConexao));
-            // Poco's own connect with a time limit leaves the handshake without one: the
-            // handshake runs on the connected socket, in what is left of the limit.
+            auto* conexao =
+                new SocketVigiado({limiteInatividade, velocidadeMinima, kMaiorResposta});
+            const Poco::Net::StreamSocket tcp(conexao);
+            conexao->Conectar(endereco, limiteConexao);
+            // The handshake runs in what is left of the connection's limit; the host name
+            // is the one the certificate must carry, and the SNI sent.
             const auto restante =
                 std::max(limiteConexao - std::chrono::duration_cast<std::chrono::milliseconds>(
                                              std::chrono::steady_clock::now() - inicio),
                          std::chrono::milliseconds(1));
-            tcp.setReceiveTimeout(EmTimespan(restante));
-            tcp.setSendTimeout(EmTimespan(restante));
-            // The host name is the one the certificate must carry, and the SNI sent.
-            Poco::Net::SecureStreamSocket seguro =
-                Poco::Net::SecureStreamSocket::attach(tcp, ToUtf8(host), tls->NovoContexto());
-            // A handshake cut short by the limit leaves attach without an error, and the
-            // first read would finish it without the check of the host name.
-            seguro.setReceiveTimeout(Poco::Timespan(0, 1000));
-            if (seguro.completeHandshake() != 1) {
-                throw Poco::TimeoutException("TLS handshake not completed in time");
-            }
-            socket_ = seguro;
-            socket_.setReceiveTimeout(EmTimespan(limiteInatividade));
-            socket_.setSendTimeout(EmTimespan(limiteInatividade));
+            conexao->IniciarTls(tls->NovoContexto(), ToUtf8(host), restante);
+            socket_ = tcp;
             sessao_ = std::make_unique<Poco::Net::SMTPClientSession>(socket_);
-            sessao_->setTimeout(EmTimespan(limiteInatividade));
             sessao_->open();
 
             const std::string nome = ToUtf8(nomeCliente);

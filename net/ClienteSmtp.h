@@ -1,5 +1,7 @@
 #pragma once
 
+#include "net/VelocidadeMinima.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -21,9 +23,11 @@ class MensagemEmail;
 // from its first byte, as a mail host serves it on port 465. Its settings are the
 // public fields, set before Conectar. No pipelining, no VERP.
 //
-// Every failure raises ErroOrvalis with the engine's description of it (a refused or
-// timed-out connection, a certificate that cannot be verified, an unexpected reply);
-// the account's password never appears in it. Desconectar never fails.
+// Every failure raises ErroOrvalis with the engine's description of it (a name that
+// does not resolve in time, a refused or timed-out connection, a certificate that
+// cannot be verified, a transfer below the minimum speed, a reply over 64 KiB, an
+// unexpected reply); the account's password never appears in it. Desconectar never
+// fails.
 class ClienteSmtp {
   public:
     ClienteSmtp();
@@ -41,13 +45,19 @@ class ClienteSmtp {
     QString senha;
     // The name given in "EHLO" and "HELO".
     QString nomeCliente;
+    // The resolution of the host name.
+    std::chrono::milliseconds limiteResolucao{30000};
     // The TCP connection and the TLS handshake together.
     std::chrono::milliseconds limiteConexao{30000};
     // The longest wait for a reply, or for room to send.
     std::chrono::milliseconds limiteInatividade{60000};
+    // The whole connection, from the TLS handshake on, fails when its traffic stays
+    // below this for a whole window.
+    VelocidadeMinima velocidadeMinima;
 
-    // TCP connection to host:porta, TLS handshake with the server's certificate and
-    // name verified, the greeting (2xx), "EHLO " + nomeCliente, and when that is not
+    // TCP connection to host:porta, one TLS handshake with the server's certificate and
+    // name verified (the name checked after the handshake however late it completes,
+    // within limiteConexao), the greeting (2xx), "EHLO " + nomeCliente, and when that is not
     // answered 250, "HELO " + nomeCliente, which must be. A connection that fails on
     // the way is closed again before the error is raised. Not to be called while
     // connected.

@@ -50,7 +50,7 @@ std::unique_ptr<WritableFile> CriarTemporario(Platform& plataforma, const QStrin
 }  // namespace
 
 bool BaixarArquivoHttp(Platform& plataforma, const QString& url, const QString& destino) {
-    return BaixarArquivoHttp(plataforma, url, destino, ClienteHttp::Limites{});
+    return BaixarArquivoHttp(plataforma, url, destino, ClienteHttp::LimitesEmVigor());
 }
 
 bool BaixarArquivoHttp(Platform& plataforma, const QString& url, const QString& destino,

@@ -13,10 +13,12 @@ class Platform;
 // ".part"); when that cannot be done, ErroOrvalis is raised naming `destino` and the
 // system's reason. The body then goes into the temporary file, which replaces
 // `destino` (ReplaceFile) only when a 2xx status and the whole body have arrived:
-// true. Every other outcome is false: the temporary file is deleted and an existing
-// `destino` is left as it was. A replacement refused by the file system (a
-// destination in use, a folder of that name) raises ErroOrvalis like a destination
-// that cannot be created. The public BaixarArquivoHttp is this with the default limits.
+// true (a 2xx body that only the end of the connection would end, with neither a
+// Content-Length nor chunked coding, is never whole). Every other outcome is false:
+// the temporary file is deleted and an existing `destino` is left as it was. A
+// replacement refused by the file system (a destination in use, a folder of that name)
+// raises ErroOrvalis like a destination that cannot be created. The public
+// BaixarArquivoHttp is this with the limits in force (ClienteHttp::LimitesEmVigor).
 bool BaixarArquivoHttp(Platform& plataforma, const QString& url, const QString& destino,
                        const ClienteHttp::Limites& limites);
 

@@ -26,10 +26,11 @@ const QString kSufixoConferir = QStringLiteral(".conferir");
 
 // One file of the release folder into memory, from the base URL the packages use, with
 // their request profile. False for every failure, a body above `limite` included.
-bool BaixarParaMemoria(const QString& nome, qsizetype limite, QByteArray* corpo) {
+bool BaixarParaMemoria(const QString& site, const QString& nome, qsizetype limite,
+                       QByteArray* corpo) {
     corpo->clear();
     try {
-        const QString url = BuscarSiteAtivo() + kPastaLiberacao + nome;
+        const QString url = site + kPastaLiberacao + nome;
         ClienteHttp cliente;
         return cliente.Obter(url, [&](const char* dados, size_t tamanho) {
             if (static_cast<size_t>(limite - corpo->size()) < tamanho) return false;
@@ -64,7 +65,8 @@ void TfrmPrincipal::VerificarLiberacao() {
     for (const auto& [nome, limite, destino] :
          {std::tuple(ManifestoLiberacao::kArquivo, kMaximoManifesto, &manifesto),
           std::tuple(ManifestoLiberacao::kArquivoAssinatura, kMaximoAssinatura, &assinatura)}) {
-        if (!BaixarParaMemoria(nome, limite, destino)) {
+        // As a package would be, and never over plain HTTP after a refused certificate.
+        if (!BaixarParaMemoria(SiteDosPacotes(), nome, limite, destino)) {
             Recusar(*this, QStringLiteral("   - Erro: Falha no download do ") + nome);
         }
     }

@@ -89,6 +89,33 @@ TEST_F(PastaDados, IgnoresTheIniOfTheOtherEdition) {
     EXPECT_TRUE(plataforma.mensagens.empty());
 }
 
+TEST_F(PastaDados, ReadsTheIniAsWindowsDoes) {
+    struct Caso {
+        const char* descricao;
+        QString ini;
+    };
+    const Caso casos[] = {
+        {"quoted", "[IniServidor]\r\nnomearquivo=\"D:\\dados\\Rivelobase.fdb\"\r\n"},
+        {"quoted, with blanks around",
+         "[IniServidor]\r\n nomearquivo = \"D:\\dados\\Rivelobase.fdb\" \r\n"},
+        {"the first of two keys",
+         "[IniServidor]\r\nnomearquivo=D:\\dados\\Rivelobase.fdb\r\n"
+         "nomearquivo=D:\\naoexiste\\Rivelobase.fdb\r\n"},
+        {"the first of two sections",
+         "[IniServidor]\r\nnomearquivo=D:\\dados\\Rivelobase.fdb\r\n"
+         "[IniServidor]\r\nnomearquivo=D:\\naoexiste\\Rivelobase.fdb\r\n"},
+    };
+    instalacao.CriarPasta("D:\\dados");
+    instalacao.Escrever("D:\\dados\\Rivelobase.fdb", "db");
+    for (const Caso& caso : casos) {
+        SCOPED_TRACE(caso.descricao);
+        instalacao.Escrever(mestre + "\\orvalisempresa.ini", ToAnsi(caso.ini));
+        EXPECT_EQ(BuscarPastaDados(plataforma), "D:\\dados\\");
+        EXPECT_TRUE(plataforma.mensagens.empty());
+        EXPECT_EQ(plataforma.pedidosTermino, 0);
+    }
+}
+
 TEST_F(PastaDados, AMissingDatabaseFileIsShownAndEndsTheProgram) {
     EscreverIni("orvalisempresa.ini", "D:\\naoexiste\\Rivelobase.fdb");
     EXPECT_EQ(BuscarPastaDados(plataforma), "D:\\naoexiste\\");
@@ -146,6 +173,10 @@ TEST(PartesDoCaminho, FolderPartKeepsADriveRootAndStopsAtAColon) {
         {"servidor:x.fdb", "servidor:", "servidor:"},
         {"\\\\servidor\\dados\\x.fdb", "\\\\servidor\\dados", "\\\\servidor\\dados\\"},
         {"\\\\x.fdb", "\\\\", "\\\\"},
+        {"\\RIVELOBASE.FDB", "", "\\"},
+        {"\\", "", "\\"},
+        {"\\Dados\\x.fdb", "\\Dados", "\\Dados\\"},
+        {"C:\\", "C:\\", "C:\\"},
         {"Dados\\x.fdb", "Dados", "Dados\\"},
         {"x.fdb", "", ""},
         {"", "", ""},

@@ -83,7 +83,13 @@ TEST_F(PastaUpdateAntiga, CopiesTheExecutablesTheOldFolderHoldsAndDeletesTheFile
          // lacks keeps its copy.
          {"ferramenta.exe=novo ferramenta.exe", "orvalisEmpresa.exe=novo orvalisEmpresa.exe",
           "outro.exe=antigo outro.exe"}},
+        {"another folder in double quotes",
+         "\"" + kAntiga + "\"",
+         {kCopiando, kOk},
+         {"ferramenta.exe=novo ferramenta.exe", "orvalisEmpresa.exe=novo orvalisEmpresa.exe",
+          "outro.exe=antigo outro.exe"}},
         {"the master folder letter for letter", kMestre, {}, kAntigaIntocada},
+        {"the master folder in double quotes", "\"" + kMestre + "\"", {}, kAntigaIntocada},
         // The copies onto the same files fail and are ignored.
         {"the master folder in other letter case",
          kMestre.toUpper(),

@@ -5,6 +5,7 @@
 #include "net/ClienteSmtp.h"
 #include "net/ConfiguracaoTls.h"
 #include "net/MensagemEmail.h"
+#include "tests/support/PrazoExterno.h"
 #include "tests/support/ServidorCorreio.h"
 
 #include <QElapsedTimer>
@@ -85,6 +86,98 @@ TEST_F(ClientesCorreio, ASilentPop3ServerEndsAtItsLimit) {
     EXPECT_THROW(pop3.Conectar(), ErroOrvalis);
     EXPECT_LT(relogio.elapsed(), 10000);
     EXPECT_FALSE(pop3.Conectado());
+}
+
+// A server that sends too much, or too little for too long: each connection ends with
+// its error, at the reply cap (64 KiB) or the low-speed rule (here 1 KiB/s over 2 s).
+TEST_F(ClientesCorreio, AnEndlessOrDrippedReplyEndsTheConnection) {
+    struct Caso {
+        ServidorCorreio::Tipo tipo;
+        const char* modo;
+        const char* motivo;  // a piece of the error's text
+    };
+    const Caso casos[] = {
+        // One line without end meets the engine's own cap on a line.
+        {ServidorCorreio::Tipo::Smtp, "saudacao_sem_fim", "Line too long"},
+        {ServidorCorreio::Tipo::Smtp, "ehlo_sem_fim", "65536 bytes"},
+        {ServidorCorreio::Tipo::Smtp, "gotejado", "lenta demais"},
+        {ServidorCorreio::Tipo::Pop3, "saudacao_sem_fim", "Line too long"},
+        {ServidorCorreio::Tipo::Pop3, "gotejado", "lenta demais"},
+    };
+    for (const Caso& caso : casos) {
+        SCOPED_TRACE(caso.modo);
+        ServidorCorreio servidor(caso.tipo, Configuracao({caso.modo}));
+        QString erro;
+        bool conectado = true;
+        teste::TerminarDentroDe(60s, [&] {
+            try {
+                if (caso.tipo == ServidorCorreio::Tipo::Smtp) {
+                    ClienteSmtp cliente;
+                    cliente.host = kHost;
+                    cliente.porta = servidor.Porta();
+                    cliente.tls = &tls;
+                    cliente.nomeCliente = "MAQUINA";
+                    cliente.velocidadeMinima = {1024, 2000ms};
+                    cliente.Conectar();
+                } else {
+                    ClientePop3 cliente;
+                    cliente.host = kHost;
+                    cliente.porta = servidor.Porta();
+                    cliente.usuario = "u@x.test";
+                    cliente.senha = "s";
+                    cliente.velocidadeMinima = {1024, 2000ms};
+                    cliente.Conectar();
+                }
+            } catch (const ErroOrvalis& falha) {
+                conectado = false;
+                erro = falha.mensagem();
+            }
+        });
+        EXPECT_FALSE(conectado);
+        EXPECT_TRUE(erro.contains(QString::fromUtf8(caso.motivo))) << erro.toStdString();
+    }
+}
+
+// However late the TLS handshake completes, the certificate must name the mail host.
+TEST_F(ClientesCorreio, TheHostNameIsCheckedAfterALateHandshake) {
+    struct Caso {
+        const char* descricao;
+        QStringList modos;
+        double atraso;  // seconds before the server's side of the handshake starts
+        bool conecta;
+    };
+    const Caso casos[] = {
+        {"late, the right name", {}, 1.5, true},
+        {"late, another name", {"outro_nome"}, 1.5, false},
+        {"at once, another name", {"outro_nome"}, 0, false},
+        {"late, an untrusted issuer", {"nao_confiavel"}, 1.5, false},
+    };
+    for (const Caso& caso : casos) {
+        SCOPED_TRACE(caso.descricao);
+        QJsonObject configuracao = Configuracao(caso.modos);
+        configuracao["atraso"] = caso.atraso;
+        ServidorCorreio servidor(ServidorCorreio::Tipo::Smtp, configuracao);
+        PrepararSmtp(servidor);
+        smtp.limiteConexao = 10s;
+        smtp.limiteInatividade = 1s;
+        QString erro;
+        try {
+            smtp.Conectar();
+        } catch (const ErroOrvalis& falha) {
+            erro = falha.mensagem();
+        }
+        EXPECT_EQ(smtp.Conectado(), caso.conecta) << erro.toStdString();
+        if (!caso.conecta) {
+            EXPECT_TRUE(erro.contains("Certificado recusado de mail.orvalis.test"))
+                << erro.toStdString();
+            bool saudou = false;
+            for (const QJsonObject& e : servidor.Registro()) {
+                saudou = saudou || e["evento"].toString() == "servidor";
+            }
+            EXPECT_FALSE(saudou) << "nothing is said over a refused connection";
+        }
+        smtp.Desconectar();
+    }
 }
 
 TEST_F(ClientesCorreio, SendsALineThatStartsWithADotIntact) {

@@ -6,8 +6,8 @@
 #include "net/CorpoEmail.h"
 #include "net/Endpoints.h"
 #include "net/EnviarEmailLog.h"
-#include "tests/support/ServidorCorreio.h"
 #include "tests/support/InstalacaoTemporaria.h"
+#include "tests/support/ServidorCorreio.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -394,6 +394,7 @@ TEST_F(EnvioEmail, ARefusedPop3LoginShowsItsTextAndSendsNothing) {
         {"recusar_login", "-ERR [AUTH] Usuario ou senha invalidos"},
         {"recusar_saudacao", "-ERR Servico indisponivel"},
         {"fora", "refused"},
+        {"saudacao_sem_fim", "Line too long"},
     };
     for (const CasoPop3& caso : casos) {
         SCOPED_TRACE(caso.modo);
@@ -454,6 +455,9 @@ TEST_F(EnvioEmail, RaisesWhenTheSmtpConnectionCannotBeMade) {
         {"untrusted certificate", Smtp({"nao_confiavel"}), false},
         {"another host name", {}, true},
         {"EHLO and HELO refused", Smtp({"recusar_ehlo", "recusar_helo"}), false},
+        {"a certificate for another name", Smtp({"outro_nome"}), false},
+        {"an endless greeting", Smtp({"saudacao_sem_fim"}), false},
+        {"an endless EHLO reply", Smtp({"ehlo_sem_fim"}), false},
     };
     for (const CasoConexao& caso : casos) {
         SCOPED_TRACE(caso.nome);

@@ -2,6 +2,8 @@
 #include "app/Erros.h"
 #include "net/BuscarVersaoSite.h"
 #include "net/ClienteFtp.h"
+#include "tests/support/LimitesTeste.h"
+#include "tests/support/PrazoExterno.h"
 #include "tests/support/ServidoresLocais.h"
 
 #include <QJsonArray>
@@ -17,7 +19,7 @@ namespace {
 
 using std::chrono::milliseconds;
 
-const ClienteHttp::Limites kLimitesCurtos{milliseconds(1000), milliseconds(1000)};
+const ClienteHttp::Limites kLimitesCurtos = LimitesDeTeste(milliseconds(1000), milliseconds(1000));
 const QString kUsuarioArquivos = "atualizacao@arquivos.orvalis.test";
 const QString kUsuarioSite = "atualizacao@orvalis.test";
 
@@ -229,10 +231,15 @@ TEST_P(ListagemFalhaTest, Levanta) {
     servidores.IniciarFtp(
         QJsonObject{{"modo", GetParam().modo}, {"nomes", Nomes({"orvalisERP2.8.rar"})}});
     QString versao = "valor anterior";
+    // A listing dripped below the minimum speed ends with a window of 2 s.
+    IdFTP1.limiteDados = milliseconds(10000);
+    IdFTP1.velocidadeMinima = {1024, milliseconds(2000)};
 
-    EXPECT_THROW(
-        BuscarVersaoSite(IdFTP1, ListBox1, servidores.Fornecedor(), versao, kLimitesCurtos),
-        ErroOrvalis);
+    TerminarDentroDe(std::chrono::seconds(60), [&] {
+        EXPECT_THROW(
+            BuscarVersaoSite(IdFTP1, ListBox1, servidores.Fornecedor(), versao, kLimitesCurtos),
+            ErroOrvalis);
+    });
 
     EXPECT_EQ(versao, "") << "the result was cleared before the listing";
     EXPECT_TRUE(ListBox1.isEmpty());
@@ -240,7 +247,9 @@ TEST_P(ListagemFalhaTest, Levanta) {
 
 INSTANTIATE_TEST_SUITE_P(BuscarVersaoSite, ListagemFalhaTest,
                          ::testing::Values(CasoListagemFalha{"NlstRecusado", "nlst_recusado"},
-                                           CasoListagemFalha{"DadosMudos", "nlst_mudo"}),
+                                           CasoListagemFalha{"DadosMudos", "nlst_mudo"},
+                                           CasoListagemFalha{"ListagemSemFim", "nlst_sem_fim"},
+                                           CasoListagemFalha{"ListagemGotejada", "nlst_gotejado"}),
                          [](const auto& info) { return std::string(info.param.nome); });
 
 TEST_F(VersaoSiteTest, UmaSegundaBuscaComecaDesconectando) {

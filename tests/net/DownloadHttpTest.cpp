@@ -3,6 +3,8 @@
 #include "app/UnFuncaoOrvalis.h"
 #include "net/DownloadHttp.h"
 #include "tests/support/InstalacaoTemporaria.h"
+#include "tests/support/LimitesTeste.h"
+#include "tests/support/PrazoExterno.h"
 #include "tests/support/ServidoresLocais.h"
 
 #include <QDir>
@@ -21,7 +23,9 @@ namespace {
 
 using std::chrono::milliseconds;
 
-const ClienteHttp::Limites kLimitesCurtos{milliseconds(1000), milliseconds(1000)};
+// Short limits, the low-speed rule too: a stalled server costs seconds, not minutes.
+const ClienteHttp::Limites kLimitesCurtos =
+    LimitesDeTeste(milliseconds(1000), milliseconds(1000), milliseconds(2000));
 const QString kPastaDestino = InstalacaoTemporaria::kPastaMestre + "\\tmp";
 const QString kDestino = kPastaDestino + "\\pacote.rar";
 const QString kCaminhoPacote = "/update/Atualizacao/orvalis Empresa/pacote.rar";
@@ -96,9 +100,13 @@ TEST_P(BaixarTest, SoUm2xxInteiroSubstituiODestino) {
                     {"caminhos", QJsonObject{{caminho, Modo(caso.modoCaminho)}}}});
     if (caso.existia) instalacao.Escrever(kDestino, kAnterior);
 
-    EXPECT_EQ(BaixarArquivoHttp(instalacao.plataforma(), servidores.Fornecedor().urlArquivos + alvo,
-                                kDestino, kLimitesCurtos),
-              caso.resultado);
+    bool resultado = !caso.resultado;
+    TerminarDentroDe(std::chrono::seconds(60), [&] {
+        resultado =
+            BaixarArquivoHttp(instalacao.plataforma(), servidores.Fornecedor().urlArquivos + alvo,
+                              kDestino, kLimitesCurtos);
+    });
+    EXPECT_EQ(resultado, caso.resultado);
 
     switch (caso.conteudo) {
         case Esperado::Servido: {
@@ -150,6 +158,22 @@ INSTANTIATE_TEST_SUITE_P(
         CasoDownload{"RecusadoMantemOAnterior", "fora", nullptr, "normal", true, false,
                      Esperado::Anterior},
         CasoDownload{"CertificadoNaoConfiavelMantemOAnterior", "nao_confiavel", nullptr, "normal",
+                     true, false, Esperado::Anterior},
+        CasoDownload{"CertificadoExpiradoMantemOAnterior", "expirado", nullptr, "normal", true,
+                     false, Esperado::Anterior},
+        CasoDownload{"CertificadoDeOutroNomeMantemOAnterior", "outro_nome", nullptr, "normal", true,
+                     false, Esperado::Anterior},
+        CasoDownload{"GotejadoMantemOAnterior", "normal", nullptr, "gotejado", true, false,
+                     Esperado::Anterior},
+        CasoDownload{"SemFimMantemOAnterior", "normal", nullptr, "sem_fim", true, false,
+                     Esperado::Anterior},
+        CasoDownload{"ApertoGotejadoMantemOAnterior", "aperto_gotejado", nullptr, "normal", true,
+                     false, Esperado::Anterior},
+        CasoDownload{"SemTamanhoMantemOAnterior", "normal", nullptr, "sem_tamanho", true, false,
+                     Esperado::Anterior},
+        CasoDownload{"SemTamanhoSemAnterior", "normal", nullptr, "sem_tamanho", false, false,
+                     Esperado::Nenhum},
+        CasoDownload{"SemTamanhoSemFimMantemOAnterior", "normal", nullptr, "sem_tamanho_sem_fim",
                      true, false, Esperado::Anterior}),
     [](const auto& info) { return std::string(info.param.nome); });
 
@@ -170,7 +194,7 @@ TEST_F(DownloadTest, PastaDeDestinoInexistenteLevantaAntesDeQualquerConexao) {
 TEST_F(DownloadTest, OArquivoTemporarioFicaAoLadoENaoTerminaEmPart) {
     servidores.IniciarWeb(QJsonObject{{"caminhos", QJsonObject{{kCaminhoPacote, Modo("mudo")}}}});
     instalacao.Escrever(kDestino, kAnterior);
-    const ClienteHttp::Limites limites{milliseconds(2000), milliseconds(2000)};
+    const ClienteHttp::Limites limites = LimitesDeTeste(milliseconds(2000), milliseconds(2000));
     std::atomic<bool> terminou = false;
     bool resultado = true;
     Platform& plataforma = instalacao.plataforma();

@@ -1,14 +1,19 @@
 #include "app/Erros.h"
 #include "app/UnPrincipal.h"
+#include "net/ClienteHttp.h"
 #include "net/Endpoints.h"
 #include "tests/fixtures/EscritorRar4.h"
+#include "tests/fixtures/ImpressaoQt.h"
 #include "tests/support/InstalacaoTemporaria.h"
+#include "tests/support/LimitesTeste.h"
+#include "tests/support/PrazoExterno.h"
 #include "tests/support/ServidoresLocais.h"
 
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QPlainTextEdit>
 #include <QRegularExpression>
 
 #include <gtest/gtest.h>
@@ -205,8 +210,12 @@ TEST_F(Fase2, ADamagedArchiveTakesTheExtractionErrorPath) {
     EXPECT_TRUE(Executar());
     EXPECT_FALSE(janela.itDownloadAplicativo);
     const QStringList log = janela.LinhasLog();
-    ASSERT_GE(log.size(), 2);
-    EXPECT_TRUE(log[log.size() - 2].endsWith("   - Erro: Descompactação do orvalisConectado.rar"));
+    ASSERT_GE(log.size(), 3);
+    EXPECT_TRUE(log[log.size() - 3].endsWith("   - Erro: Descompactação do orvalisConectado.rar"));
+    // The line that says what was refused.
+    EXPECT_TRUE(log[log.size() - 2].contains("   - O arquivo compactado ") &&
+                log[log.size() - 2].contains(" está danificado ou incompleto: "))
+        << log[log.size() - 2].toStdString();
     EXPECT_TRUE(log.last().endsWith("   - Erro: Falha no download do orvalisConectado.rar"));
     EXPECT_FALSE(instalacao.Existe(kMestre + "\\orvalisConectado.exe"))
         << "no half-written executable";
@@ -222,6 +231,132 @@ TEST_F(Fase2, TheFilesHostDownMakesEveryPackageComeFromTheMainSite) {
     }
     EXPECT_EQ(caminhos.filter("/update/").size(), 10);
     EXPECT_EQ(caminhos.filter(QRegularExpression("^/$")).size(), 10);
+}
+
+// --- stalled and unframed transfers ---
+
+TEST_F(Fase2, AStalledOrUnframedPackageFailsWithTheUsualLinesAndKeepsTheOldFile) {
+    // The whole program's transfers, shortened: waits of 10 s, a low-speed window of 2 s.
+    const ClienteHttp::Limites anterioresHttp = ClienteHttp::LimitesEmVigor();
+    ClienteHttp::SubstituirLimites(teste::LimitesDeTeste(std::chrono::milliseconds(10000),
+                                                         std::chrono::milliseconds(10000),
+                                                         std::chrono::milliseconds(2000)));
+    const char* modos[] = {"gotejado", "sem_fim", "sem_tamanho", "sem_tamanho_sem_fim"};
+    bool primeiro = true;
+    for (const char* modo : modos) {
+        SCOPED_TRACE(modo);
+        const QJsonObject falhas = FalhaDeCaminho("orvalisConectado.rar", modo);
+        if (primeiro) {
+            Iniciar(falhas);
+            primeiro = false;
+        } else {
+            servidores.DefinirFalhasWeb(falhas);
+        }
+        janela.Memo1->clear();
+        janela.itDownloadAplicativo = true;
+        instalacao.Escrever(kMestre + "\\orvalisConectado.rar", "pacote anterior");
+
+        bool abortou = false;
+        teste::TerminarDentroDe(std::chrono::seconds(120), [&] { abortou = Executar(); });
+
+        EXPECT_TRUE(abortou);
+        EXPECT_FALSE(janela.itDownloadAplicativo);
+        const QStringList log = janela.LinhasLog();
+        ASSERT_GE(log.size(), 2);
+        EXPECT_TRUE(log[log.size() - 2].endsWith(
+            "   - Fazendo download do orvalisConectado.rar em: " + kMestre));
+        EXPECT_TRUE(log.last().endsWith("   - Erro: Falha no download do orvalisConectado.rar"));
+        EXPECT_EQ(Texto(kMestre + "\\orvalisConectado.rar"), "pacote anterior");
+        EXPECT_FALSE(instalacao.Existe(kMestre + "\\orvalisConectado.exe"));
+    }
+    ClienteHttp::SubstituirLimites(anterioresHttp);
+}
+
+// --- a refused certificate and the plain-HTTP fallback ---
+
+struct CasoQueda {
+    const char* nome;
+    const char* modoArquivos;
+    const char* modoSite;
+    QStringList recusas;  // the refusal lines, after the announcement; none: the run goes on
+};
+
+TEST_F(Fase2, APlainHttpFallbackOnlyForHostsThatDoNotAnswer) {
+    const CasoQueda casos[] = {
+        {"files host refused, main site down",
+         "nao_confiavel",
+         "fora",
+         {"   - Erro: Certificado recusado de arquivos.orvalis.test (emissor não confiável): "
+          "CN=arquivos.orvalis.test, emitido por CN=CA desconhecida"}},
+        {"both refused",
+         "expirado",
+         "outro_nome",
+         {"   - Erro: Certificado recusado de arquivos.orvalis.test (certificado vencido): "
+          "CN=arquivos.orvalis.test, emitido por CN=orvalis teste CA",
+          "   - Erro: Certificado recusado de www.orvalis.test (emitido para outro nome): "
+          "CN=outro.orvalis.test, emitido por CN=orvalis teste CA"}},
+        {"both down", "fora", "fora", {}},
+    };
+    for (const CasoQueda& caso : casos) {
+        SCOPED_TRACE(caso.nome);
+        ServidoresLocais web;
+        QDir().mkpath(web.PastaArquivos() + kPacotes);
+        for (const QString& nome :
+             QDir(servidores.PastaArquivos() + kPacotes).entryList(QDir::Files)) {
+            QFile::copy(servidores.PastaArquivos() + kPacotes + nome,
+                        web.PastaArquivos() + kPacotes + nome);
+        }
+        web.IniciarWeb(QJsonObject{
+            {"servidores", QJsonObject{{"arquivos", QJsonObject{{"modo", caso.modoArquivos}}},
+                                       {"site", QJsonObject{{"modo", caso.modoSite}}}}}});
+        Endpoints::Substituir(web.Fornecedor());
+        instalacao.Escrever(kMestre + "\\WinRAR.exe", "winrar anterior");
+        janela.Memo1->clear();
+        janela.itDownloadAplicativo = true;
+
+        const bool abortou = Executar();
+
+        QStringList log = janela.LinhasLog();
+        for (QString& linha : log) linha.remove(QRegularExpression("^\\S+ \\S+"));
+        if (caso.recusas.isEmpty()) {
+            EXPECT_FALSE(abortou);
+            EXPECT_TRUE(janela.itDownloadAplicativo);
+            EXPECT_EQ(Texto(kMestre + "\\WinRAR.exe"), "winrar");
+            EXPECT_EQ(web.Eventos("site_http", "pedido").size(), 10);
+        } else {
+            EXPECT_TRUE(abortou);
+            EXPECT_FALSE(janela.itDownloadAplicativo);
+            QStringList esperado{" FASE 2 de 7 - DOWNLOAD DOS APLICATIVOS:",
+                                 "   - Fazendo download do WinRAR.exe em: " + kMestre};
+            esperado += caso.recusas;
+            esperado << "   - Erro: Download sem criptografia não permitido após um certificado "
+                        "recusado."
+                     << "   - Erro: Falha no download do WinRAR.exe";
+            EXPECT_EQ(log, esperado);
+            EXPECT_TRUE(web.Eventos("site_http", "conexao").isEmpty())
+                << "nothing is asked over plain HTTP";
+            EXPECT_EQ(Texto(kMestre + "\\WinRAR.exe"), "winrar anterior");
+        }
+    }
+}
+
+TEST_F(Fase2, ARefusalEarlierInTheRunStopsALaterFallback) {
+    // The files host's certificate is refused, the main site answers: the package comes
+    // over https from the main site.
+    Iniciar(QJsonObject{
+        {"servidores", QJsonObject{{"arquivos", QJsonObject{{"modo", "nao_confiavel"}}}}}});
+    janela.BaixarEDescompactar("WinRAR.exe", kMestre, false);
+    EXPECT_EQ(Texto(kMestre + "\\WinRAR.exe"), "winrar");
+
+    // Then the main site stops answering its probe: the run's refusal stands, and the
+    // next package is not fetched over plain HTTP.
+    servidores.DefinirFalhasWeb(
+        QJsonObject{{"servidores", QJsonObject{{"arquivos", QJsonObject{{"modo", "nao_confiavel"}}},
+                                               {"site", QJsonObject{{"modo", "404"}}}}}});
+    EXPECT_THROW(janela.BaixarEDescompactar("sql.rar", kTmp, true), EAbort);
+    EXPECT_FALSE(janela.itDownloadAplicativo);
+    EXPECT_TRUE(janela.LinhasLog().last().endsWith("   - Erro: Falha no download do sql.rar"));
+    EXPECT_TRUE(servidores.Eventos("site_http", "conexao").isEmpty());
 }
 
 }  // namespace

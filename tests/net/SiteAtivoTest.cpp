@@ -4,6 +4,7 @@
 #include "net/DownloadHttp.h"
 #include "net/SiteAtivo.h"
 #include "tests/support/InstalacaoTemporaria.h"
+#include "tests/support/LimitesTeste.h"
 #include "tests/support/ServidoresLocais.h"
 
 #include <QDir>
@@ -21,7 +22,7 @@ namespace {
 using std::chrono::milliseconds;
 
 // Short limits, so that a silent server costs a second and not a minute.
-const ClienteHttp::Limites kLimitesCurtos{milliseconds(1000), milliseconds(1000)};
+const ClienteHttp::Limites kLimitesCurtos = LimitesDeTeste(milliseconds(1000), milliseconds(1000));
 
 QJsonObject Modo(const char* modo) {
     return QJsonObject{{"modo", QString::fromUtf8(modo)}};
@@ -136,6 +137,7 @@ struct CasoSondagem {
     const char* escolhido;  // the listener whose base URL is returned
     int pedidosArquivos;
     int pedidosSite;
+    QStringList recusados;  // the hosts whose certificate a probe refused, in probe order
 };
 
 void PrintTo(const CasoSondagem& caso, std::ostream* saida) {
@@ -151,12 +153,16 @@ TEST_P(OrdemDasSondagensTest, DevolveOPrimeiroQueResponde) {
     servidores.IniciarWeb(FalhasDosServidores(caso.modoArquivos, caso.modoSite));
     const Endpoints fornecedor = servidores.Fornecedor();
 
-    const QString url = BuscarSiteAtivo(fornecedor, kLimitesCurtos);
+    // BuscarSiteAtivo is SondarSites' URL.
+    const SondagemSites sondagem = SondarSites(fornecedor, kLimitesCurtos);
 
     const QString escolhido = QString::fromUtf8(caso.escolhido);
-    EXPECT_EQ(url, escolhido == "arquivos" ? fornecedor.urlArquivos
-                   : escolhido == "site"   ? fornecedor.urlSite
-                                           : fornecedor.urlSiteHttp);
+    EXPECT_EQ(sondagem.url, escolhido == "arquivos" ? fornecedor.urlArquivos
+                            : escolhido == "site"   ? fornecedor.urlSite
+                                                    : fornecedor.urlSiteHttp);
+    QStringList recusados;
+    for (const RecusaCertificado& recusa : sondagem.recusas) recusados << recusa.host;
+    EXPECT_EQ(recusados, caso.recusados);
     EXPECT_EQ(servidores.Eventos("arquivos", "pedido").size(), caso.pedidosArquivos);
     EXPECT_EQ(servidores.Eventos("site", "pedido").size(), caso.pedidosSite);
     EXPECT_TRUE(servidores.Eventos("site_http", "conexao").isEmpty())
@@ -165,13 +171,41 @@ TEST_P(OrdemDasSondagensTest, DevolveOPrimeiroQueResponde) {
 
 INSTANTIATE_TEST_SUITE_P(
     BuscarSiteAtivo, OrdemDasSondagensTest,
-    ::testing::Values(CasoSondagem{"ArquivosNoAr", "normal", "normal", "arquivos", 1, 0},
-                      CasoSondagem{"ArquivosForaSiteNoAr", "fora", "normal", "site", 0, 1},
-                      CasoSondagem{"AmbosFora", "fora", "fora", "site_http", 0, 0},
-                      CasoSondagem{"ArquivosRedirecionaSiteNoAr", "302", "normal", "site", 1, 1},
-                      CasoSondagem{"ArquivosMudoSiteNoAr", "mudo", "normal", "site", 0, 1},
-                      CasoSondagem{"ArquivosNaoConfiavelSite404", "nao_confiavel", "404",
-                                   "site_http", 0, 1}),
+    ::testing::Values(CasoSondagem{"ArquivosNoAr", "normal", "normal", "arquivos", 1, 0, {}},
+                      CasoSondagem{"ArquivosForaSiteNoAr", "fora", "normal", "site", 0, 1, {}},
+                      CasoSondagem{"AmbosFora", "fora", "fora", "site_http", 0, 0, {}},
+                      CasoSondagem{
+                          "ArquivosRedirecionaSiteNoAr", "302", "normal", "site", 1, 1, {}},
+                      CasoSondagem{"ArquivosMudoSiteNoAr", "mudo", "normal", "site", 0, 1, {}},
+                      CasoSondagem{"ArquivosMudoSite404", "mudo", "404", "site_http", 0, 1, {}},
+                      CasoSondagem{"ArquivosNaoConfiavelSite404",
+                                   "nao_confiavel",
+                                   "404",
+                                   "site_http",
+                                   0,
+                                   1,
+                                   {"arquivos.orvalis.test"}},
+                      CasoSondagem{"ArquivosNaoConfiavelSiteNoAr",
+                                   "nao_confiavel",
+                                   "normal",
+                                   "site",
+                                   0,
+                                   1,
+                                   {"arquivos.orvalis.test"}},
+                      CasoSondagem{"ArquivosNaoConfiavelSiteFora",
+                                   "nao_confiavel",
+                                   "fora",
+                                   "site_http",
+                                   0,
+                                   0,
+                                   {"arquivos.orvalis.test"}},
+                      CasoSondagem{"AmbosRecusados",
+                                   "expirado",
+                                   "outro_nome",
+                                   "site_http",
+                                   0,
+                                   0,
+                                   {"arquivos.orvalis.test", "www.orvalis.test"}}),
     [](const auto& info) { return std::string(info.param.nome); });
 
 // --- what counts as an answer ---
@@ -213,7 +247,11 @@ INSTANTIATE_TEST_SUITE_P(
         CasoResposta{"CertificadoDeCaDesconhecida", "arquivos", "nao_confiavel", "normal", false},
         CasoResposta{"CertificadoVencido", "arquivos", "expirado", "normal", false},
         CasoResposta{"CertificadoDeOutroNome", "arquivos", "outro_nome", "normal", false},
-        CasoResposta{"ConexaoRecusada", "arquivos", "fora", "normal", false}),
+        CasoResposta{"SoTls11", "arquivos", "tls_antigo", "normal", false},
+        CasoResposta{"ConexaoRecusada", "arquivos", "fora", "normal", false},
+        // A body that only the close ends cannot be told from a cut one.
+        CasoResposta{"SemTamanho", "arquivos", "normal", "sem_tamanho", false},
+        CasoResposta{"SemTamanhoSemTls", "site_http", "normal", "sem_tamanho", false}),
     [](const auto& info) { return std::string(info.param.nome); });
 
 TEST_F(RedeTest, UmCertificadoRecusadoEncerraOApertoDeMaos) {
@@ -231,8 +269,9 @@ TEST_F(RedeTest, UmCertificadoRecusadoEncerraOApertoDeMaos) {
 // --- time limits ---
 
 // One limit short, the other long: the wait must end with the short one.
-const ClienteHttp::Limites kConexaoCurta{milliseconds(1000), milliseconds(5000)};
-const ClienteHttp::Limites kInatividadeCurta{milliseconds(5000), milliseconds(1000)};
+const ClienteHttp::Limites kConexaoCurta = LimitesDeTeste(milliseconds(1000), milliseconds(5000));
+const ClienteHttp::Limites kInatividadeCurta =
+    LimitesDeTeste(milliseconds(5000), milliseconds(1000));
 
 struct CasoMudo {
     const char* nome;
@@ -276,6 +315,9 @@ TEST(LimitesHttpTest, ConexaoEm30sEInatividadeEm60s) {
     const ClienteHttp::Limites padrao;
     EXPECT_EQ(padrao.conexao, milliseconds(30000));
     EXPECT_EQ(padrao.inatividade, milliseconds(60000));
+    EXPECT_EQ(padrao.velocidade.bytesPorSegundo, 1024);
+    EXPECT_EQ(padrao.velocidade.janela, milliseconds(60000));
+    EXPECT_EQ(padrao.resolucao, milliseconds(30000));
 }
 
 }  // namespace

@@ -13,6 +13,7 @@ import signal
 import socket
 import sys
 import threading
+import time
 
 
 class Estado:
@@ -62,3 +63,51 @@ def terminar_com_sigterm():
         raise SystemExit(0)
 
     signal.signal(signal.SIGTERM, sair)
+
+
+def repassador_atrasado(porta_destino, atraso):
+    """A listener on 127.0.0.1 that holds each connection for `atraso` seconds before it
+    passes it on, both ways, to 127.0.0.1:porta_destino: whatever the client sends first
+    (a TLS ClientHello) waits, so the server's side of the handshake starts late."""
+    escuta = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    escuta.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    escuta.bind(("127.0.0.1", 0))
+    escuta.listen(16)
+
+    def copiar(de, para):
+        try:
+            while True:
+                dados = de.recv(65536)
+                if not dados:
+                    break
+                para.sendall(dados)
+        except OSError:
+            pass
+        finally:
+            for s in (de, para):
+                try:
+                    s.shutdown(socket.SHUT_RDWR)
+                except OSError:
+                    pass
+
+    def atender(cliente):
+        time.sleep(atraso)
+        try:
+            servidor = socket.create_connection(("127.0.0.1", porta_destino), timeout=30)
+        except OSError:
+            cliente.close()
+            return
+        servidor.settimeout(None)
+        threading.Thread(target=copiar, args=(cliente, servidor), daemon=True).start()
+        copiar(servidor, cliente)
+
+    def aceitar():
+        while True:
+            try:
+                cliente, _ = escuta.accept()
+            except OSError:
+                return
+            threading.Thread(target=atender, args=(cliente,), daemon=True).start()
+
+    threading.Thread(target=aceitar, daemon=True).start()
+    return escuta

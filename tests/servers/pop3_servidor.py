@@ -6,7 +6,8 @@ Usage: pop3_servidor.py PASTA_DE_ESTADO   (see comum.py for the state folder)
 configuracao.json (read again for every connection, "fora" only at start):
   {
     "usuario", "senha": the only account that the login accepts,
-    "modos": a list of fault modes
+    "modos": a list of fault modes,
+    "intervalo": seconds between two bytes of a dripped greeting (default 0.05)
   }
 
 Fault modes:
@@ -14,6 +15,8 @@ Fault modes:
   recusar_login   "PASS" is answered "-ERR" whatever the password
   recusar_saudacao the greeting is "-ERR", and the connection closes
   mudo            accepts the connection and never greets
+  gotejado        the greeting goes out one byte per "intervalo" and never ends
+  saudacao_sem_fim the greeting is one line without end, as fast as the client reads
 
 Listener: "pop3" in pronto.json.
 
@@ -56,6 +59,16 @@ class Sessao:
         modos = set(self.cfg.get("modos", []))
         if "mudo" in modos:
             await asyncio.Event().wait()
+        if "gotejado" in modos or "saudacao_sem_fim" in modos:
+            self.escritor.write(b"+OK ")
+            while not self.escritor.transport.is_closing():
+                if "gotejado" in modos:
+                    self.escritor.write(b"x")
+                    await asyncio.sleep(float(self.cfg.get("intervalo", 0.05)))
+                else:
+                    self.escritor.write(b"x" * 16384)
+                await self.escritor.drain()
+            return
         if "recusar_saudacao" in modos:
             await self.responder("-ERR Servico indisponivel")
             return

@@ -8,12 +8,15 @@ configuracao.json, read at start:
     "nomes": names in the release folder "Atualizacao/orvalis Empresa", listed by NLST
              in this order,
     "codigo_cwd": the reply code of a successful CWD (250 unless given),
+    "intervalo": seconds between two names of a dripped listing (default 0.05),
     "modo": one of
       normal
       login_recusado  every login is refused (530)
       sem_pasta       the login folder holds "Atualizacao" without "orvalis Empresa"
       nlst_recusado   NLST is answered 550
       nlst_mudo       NLST is answered 150 and its data connection then stays silent
+      nlst_sem_fim    NLST lists names without end, as fast as the client reads
+      nlst_gotejado   NLST lists names without end, one short name per "intervalo"
       mudo            accepts connections and never answers, not even the greeting
       fora            the port refuses connections
   }
@@ -26,6 +29,7 @@ Every user's login folder is PASTA_DE_ESTADO/raiz. Record (registro.jsonl):
 import os
 import sys
 import threading
+import time
 
 from pyftpdlib.authorizers import AuthenticationFailed, DummyAuthorizer
 from pyftpdlib.handlers import FTPHandler
@@ -86,6 +90,9 @@ def manipulador(estado, cfg):
             if cfg.get("modo") == "nlst_mudo":
                 self.respond("150 File status okay. About to open data connection.")
                 return None
+            if cfg.get("modo") in ("nlst_sem_fim", "nlst_gotejado"):
+                self.push_dtp_data(ListagemSemFim(cfg), isproducer=True, cmd="NLST")
+                return path
             if self.fs.cwd == PASTA_VERSAO and path == self.fs.ftp2fs(self.fs.cwd):
                 nomes = list(cfg.get("nomes", []))
             else:
@@ -99,6 +106,23 @@ def manipulador(estado, cfg):
             return path
 
     return Manipulador
+
+
+class ListagemSemFim:
+    """A producer of names that never runs out. Dripped, it sleeps between two names:
+    the server's single loop stands still meanwhile, which only this one client uses."""
+
+    def __init__(self, cfg):
+        self.gotejado = cfg.get("modo") == "nlst_gotejado"
+        self.intervalo = float(cfg.get("intervalo", 0.05))
+        self.numero = 0
+
+    def more(self):
+        if self.gotejado:
+            time.sleep(self.intervalo)
+            self.numero += 1
+            return b"n%d\r\n" % self.numero
+        return b"".join(b"orvalis-%08d.txt\r\n" % (self.numero + i) for i in range(2048))
 
 
 def mudo(estado):

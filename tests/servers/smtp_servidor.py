@@ -10,12 +10,16 @@ configuracao.json (read again for every connection; "fora", "sem_resposta",
     "nome": the server's host name (default mail.orvalis.test),
     "usuario", "senha": the only account that AUTH accepts,
     "modos": a list of fault modes,
-    "recusados": addresses that RCPT TO refuses with 550
+    "recusados": addresses that RCPT TO refuses with 550,
+    "atraso": seconds each connection waits before its TLS handshake (a late handshake;
+              at start only),
+    "intervalo": seconds between two bytes of a dripped greeting (default 0.05)
   }
 
 Fault modes:
   fora           the port refuses connections
   nao_confiavel  the right name, signed by a CA the client does not trust
+  outro_nome     a trusted certificate for another name
   sem_resposta   the port accepts TCP connections and never answers (no TLS handshake)
   mudo           completes the TLS handshake and never greets
   cair_apos_ehlo drops the connection right after its EHLO reply
@@ -25,6 +29,9 @@ Fault modes:
   sem_auth       the EHLO reply offers no AUTH at all
   recusar_auth   AUTH takes the user name and password, then answers 535
   recusar_dados  the message is answered 554 after its closing "."
+  gotejado       the greeting goes out one byte per "intervalo" and never ends
+  saudacao_sem_fim  the greeting is one line without end, as fast as the client reads
+  ehlo_sem_fim   the EHLO reply is "250-" lines without end
 
 Listener: "smtp" in pronto.json.
 
@@ -114,6 +121,11 @@ class Protocolo(SMTP):
         await super().push(status)
 
     async def smtp_EHLO(self, arg):
+        if "ehlo_sem_fim" in self.servidor.modos(self.cfg):
+            numero = 0
+            while True:
+                numero += 1
+                await super().push("250-EXTENSAO%d" % numero)
         await super().smtp_EHLO(arg)
         if "cair_apos_ehlo" in self.servidor.modos(self.cfg):
             self.transport.abort()
@@ -124,6 +136,43 @@ class Protocolo(SMTP):
             await super().smtp_DATA(arg)
         finally:
             self.em_dados = False
+
+
+class SaudacaoSemFim(asyncio.Protocol):
+    """A greeting that never ends: "220 " and then bytes without a line break, a byte
+    per interval when dripped, else as fast as the client reads."""
+
+    def __init__(self, gotejada, intervalo):
+        self.gotejada = gotejada
+        self.intervalo = intervalo
+        self.livre = asyncio.Event()
+        self.livre.set()
+        self.tarefa = None
+
+    def connection_made(self, transport):
+        self.transport = transport
+        self.tarefa = asyncio.get_running_loop().create_task(self.escrever())
+
+    def pause_writing(self):
+        self.livre.clear()
+
+    def resume_writing(self):
+        self.livre.set()
+
+    def connection_lost(self, _erro):
+        if self.tarefa is not None:
+            self.tarefa.cancel()
+
+    async def escrever(self):
+        self.transport.write(b"220 ")
+        while not self.transport.is_closing():
+            await self.livre.wait()
+            if self.gotejada:
+                self.transport.write(b"x")
+                await asyncio.sleep(self.intervalo)
+            else:
+                self.transport.write(b"x" * 16384)
+                await asyncio.sleep(0)
 
 
 class Servidor:
@@ -139,6 +188,8 @@ class Servidor:
     def contexto(self, cfg):
         nome = cfg.get("nome", NOME_PADRAO)
         base = ("estranha-" + nome) if "nao_confiavel" in self.modos(cfg) else nome
+        if "outro_nome" in self.modos(cfg):
+            base = "outro"
         if base not in self.contextos:
             pasta = cfg["certificados"]
             ctx = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
@@ -157,6 +208,9 @@ class Servidor:
         modos = self.modos(cfg)
         if "mudo" in modos:
             return asyncio.Protocol()
+        if "gotejado" in modos or "saudacao_sem_fim" in modos:
+            return SaudacaoSemFim(gotejada="gotejado" in modos,
+                                  intervalo=float(cfg.get("intervalo", 0.05)))
         excluidos = ["LOGIN"] if "sem_login" in modos else []
         # The connection is TLS from its first byte, which aiosmtpd cannot see: without
         # auth_require_tls=False it would never offer AUTH.
@@ -241,7 +295,10 @@ async def servir(estado):
     escuta = await asyncio.get_running_loop().create_server(
         lambda: servidor.novo_protocolo(estado.configuracao()), "127.0.0.1", 0,
         ssl=servidor.contexto(cfg), reuse_address=True)
-    estado.pronto({"smtp": escuta.sockets[0].getsockname()[1]})
+    porta = escuta.sockets[0].getsockname()[1]
+    if float(cfg.get("atraso", 0)) > 0:
+        porta = comum.repassador_atrasado(porta, float(cfg["atraso"])).getsockname()[1]
+    estado.pronto({"smtp": porta})
     await parar.wait()
     escuta.close()
 

@@ -8,6 +8,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QThread>
 
 #include <arpa/inet.h>
@@ -78,6 +79,7 @@ ServidoresLocais::ServidoresLocais()
 ServidoresLocais::~ServidoresLocais() {
     if (web_ != nullptr) Parar(*web_);
     if (ftp_ != nullptr) Parar(*ftp_);
+    if (dns_ != nullptr) Parar(*dns_);
 }
 
 void ServidoresLocais::IniciarWeb(const QJsonObject& falhas) {
@@ -110,6 +112,19 @@ void ServidoresLocais::IniciarFtp(const QJsonObject& configuracao) {
     ftp_ = std::make_unique<Processo>();
     ftp_->pasta = pasta_.path() + QStringLiteral("/ftp");
     Iniciar(*ftp_, QStringLiteral("servidor_ftp.py"), completa);
+}
+
+QString ServidoresLocais::IniciarDns(const QJsonObject& configuracao) {
+    if (dns_ != nullptr) Erro(QStringLiteral("the name server is already running"));
+    QJsonObject completa = configuracao;
+    const quint32 sorteio = QRandomGenerator::global()->bounded(1u, 65000u);
+    const QString endereco =
+        QStringLiteral("127.53.%1.%2").arg(sorteio / 254).arg(sorteio % 254 + 1);
+    completa[QStringLiteral("endereco")] = endereco;
+    dns_ = std::make_unique<Processo>();
+    dns_->pasta = pasta_.path() + QStringLiteral("/dns");
+    Iniciar(*dns_, QStringLiteral("servidor_dns.py"), completa);
+    return endereco;
 }
 
 void ServidoresLocais::Iniciar(Processo& processo, const QString& script,
@@ -197,6 +212,10 @@ QList<QJsonObject> ServidoresLocais::RegistroWeb() const {
 
 QList<QJsonObject> ServidoresLocais::RegistroFtp() const {
     return ftp_ != nullptr ? LerRegistro(*ftp_) : QList<QJsonObject>{};
+}
+
+QList<QJsonObject> ServidoresLocais::RegistroDns() const {
+    return dns_ != nullptr ? LerRegistro(*dns_) : QList<QJsonObject>{};
 }
 
 QList<QJsonObject> ServidoresLocais::Eventos(const QString& servidor, const QString& evento) const {

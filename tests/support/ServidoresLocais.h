@@ -44,6 +44,11 @@ class ServidoresLocais {
     // release account of Fornecedor() are users with the release password.
     void IniciarFtp(const QJsonObject& configuracao = {});
 
+    // Starts a name server (servidor_dns.py) on UDP port 53 of a loopback address of
+    // its own, 127.53.x.y, chosen here; `configuracao` holds its "modo". Returns the
+    // address, for a resolv.conf.
+    QString IniciarDns(const QJsonObject& configuracao);
+
     // The port of a listener ("arquivos", "site", "site_http", "ftp"); 1 (nobody
     // listens there) for a server not started.
     int Porta(const QString& servidor) const;
@@ -56,6 +61,7 @@ class ServidoresLocais {
     // What each server has recorded so far, oldest first.
     QList<QJsonObject> RegistroWeb() const;
     QList<QJsonObject> RegistroFtp() const;
+    QList<QJsonObject> RegistroDns() const;
     // The web record's events of one kind ("conexao", "tls", "tls_falhou", "pedido")
     // at one listener.
     QList<QJsonObject> Eventos(const QString& servidor, const QString& evento) const;
@@ -83,6 +89,7 @@ class ServidoresLocais {
     QTemporaryDir pasta_;
     std::unique_ptr<Processo> web_;
     std::unique_ptr<Processo> ftp_;
+    std::unique_ptr<Processo> dns_;
 };
 
 }  // namespace orvalis::teste
