@@ -18,6 +18,17 @@ namespace {
 // writes.
 constexpr size_t kTamanhoEscrita = 1024 * 1024;
 constexpr int kTentativasNome = 16;
+// A download never leaves less than this free on the destination's drive, where the
+// customer's database lives too: a body without end stops there.
+constexpr uint64_t kLivreMinimo = uint64_t{1} << 30;
+
+// Whether `tamanho` more bytes can go to the destination's drive; a drive whose free space
+// cannot be read takes nothing more.
+bool CabeNaUnidade(Platform& plataforma, const QString& pasta, uint64_t tamanho) {
+    uint64_t livres = 0;
+    return plataforma.GetDiskFreeSpaceEx(pasta, &livres) && livres >= tamanho &&
+           livres - tamanho >= kLivreMinimo;
+}
 
 QString MensagemCriacao(Platform& plataforma, const QString& destino, uint32_t codigo) {
     QString mensagem = QStringLiteral("Não foi possível criar o arquivo \"%1\".").arg(destino);
@@ -62,16 +73,21 @@ bool BaixarArquivoHttp(Platform& plataforma, const QString& url, const QString& 
         std::vector<char> pendente;
         pendente.reserve(kTamanhoEscrita);
         ClienteHttp cliente(limites);
+        const QString pasta = ExtrairPastaArquivo(destino);
         recebido = cliente.Obter(url, [&](const char* dados, size_t tamanho) {
             if (pendente.size() + tamanho > kTamanhoEscrita) {
-                if (!arquivo->Append(pendente.data(), pendente.size())) return false;
+                if (!CabeNaUnidade(plataforma, pasta, pendente.size()) ||
+                    !arquivo->Append(pendente.data(), pendente.size())) {
+                    return false;
+                }
                 pendente.clear();
             }
             pendente.insert(pendente.end(), dados, dados + tamanho);
             return true;
         });
         if (recebido && !pendente.empty()) {
-            recebido = arquivo->Append(pendente.data(), pendente.size());
+            recebido = CabeNaUnidade(plataforma, pasta, pendente.size()) &&
+                       arquivo->Append(pendente.data(), pendente.size());
         }
         recebido = arquivo->Close() && recebido;
         arquivo.reset();

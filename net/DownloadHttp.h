@@ -14,7 +14,9 @@ class Platform;
 // system's reason. The body then goes into the temporary file, which replaces
 // `destino` (ReplaceFile) only when a 2xx status and the whole body have arrived:
 // true (a 2xx body that only the end of the connection would end, with neither a
-// Content-Length nor chunked coding, is never whole). Every other outcome is false:
+// Content-Length nor chunked coding, is never whole). A body that would leave less than
+// 1 GiB free on the destination's drive (or a drive whose free space cannot be read)
+// stops the transfer there. Every other outcome is false:
 // the temporary file is deleted and an existing `destino` is left as it was. A
 // replacement refused by the file system (a destination in use, a folder of that name)
 // raises ErroOrvalis like a destination that cannot be created. The public

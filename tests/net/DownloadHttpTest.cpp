@@ -4,6 +4,7 @@
 #include "net/DownloadHttp.h"
 #include "tests/support/InstalacaoTemporaria.h"
 #include "tests/support/LimitesTeste.h"
+#include "tests/support/PlataformaFalhas.h"
 #include "tests/support/PrazoExterno.h"
 #include "tests/support/ServidoresLocais.h"
 
@@ -189,6 +190,36 @@ TEST_F(DownloadTest, PastaDeDestinoInexistenteLevantaAntesDeQualquerConexao) {
         EXPECT_TRUE(erro.mensagem().contains(destino)) << erro.mensagem().toStdString();
     }
     EXPECT_TRUE(servidores.RegistroWeb().isEmpty()) << "the server was not reached";
+}
+
+TEST_F(DownloadTest, UmCorpoQueEncheriaAUnidadeParaAntesEMantemOAnterior) {
+    servidores.IniciarWeb(
+        QJsonObject{{"caminhos", QJsonObject{{kCaminhoPacote, Modo("chunked_sem_fim")}}}});
+    instalacao.Escrever(kDestino, kAnterior);
+    PlataformaFalhas plataforma(instalacao.plataforma());
+    // The drive has 1 GiB and 3 MiB free, less what the transfer wrote so far.
+    plataforma.aoConsultarEspaco = [&](const QString&, uint64_t* livres) -> uint32_t {
+        int64_t escritos = 0;
+        for (const QString& nome : instalacao.Listar(kPastaDestino)) {
+            if (nome != "pacote.rar")
+                escritos += instalacao.Ler(kPastaDestino + "\\" + nome).size();
+        }
+        *livres = (uint64_t{1} << 30) + 3 * 1024 * 1024 - static_cast<uint64_t>(escritos);
+        return 0;
+    };
+    EXPECT_FALSE(BaixarArquivoHttp(plataforma, servidores.Fornecedor().urlArquivos + kUrlPacote,
+                                   kDestino, kLimitesCurtos));
+    EXPECT_EQ(instalacao.Listar(kPastaDestino), QStringList{"pacote.rar"});
+    EXPECT_EQ(instalacao.Ler(kDestino), kAnterior);
+
+    // A drive whose free space cannot be read takes nothing.
+    plataforma.aoConsultarEspaco = [](const QString&, uint64_t*) -> uint32_t {
+        return winerror::kAccessDenied;
+    };
+    servidores.DefinirFalhasWeb(QJsonObject{});
+    EXPECT_FALSE(BaixarArquivoHttp(plataforma, servidores.Fornecedor().urlArquivos + kUrlPacote,
+                                   kDestino, kLimitesCurtos));
+    EXPECT_EQ(instalacao.Ler(kDestino), kAnterior);
 }
 
 TEST_F(DownloadTest, OArquivoTemporarioFicaAoLadoENaoTerminaEmPart) {
