@@ -249,8 +249,10 @@ bool ClienteHttp::Obter(const QString& url, const Receptor& corpo) {
         if (status_ == 204 || status_ == 304) {
             fim = Corpo::Inteiro;
         } else if (resposta.getChunkedTransferEncoding()) {
+            if (aoConhecerTamanho) aoConhecerTamanho(-1);
             fim = leitor.Chunked();
         } else if (resposta.hasContentLength()) {
+            if (aoConhecerTamanho) aoConhecerTamanho(resposta.getContentLength64());
             fim = leitor.Fixo(resposta.getContentLength64());
         } else {
             erro_ = QStringLiteral(

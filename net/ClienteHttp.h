@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <optional>
 
@@ -43,6 +44,10 @@ class ClienteHttp {
     // Receives one piece of a 2xx body, in order; returns false to stop the transfer.
     // It must not throw.
     using Receptor = std::function<bool(const char* dados, size_t tamanho)>;
+
+    // When set, called once per 2xx body before its first piece with the size the
+    // response announced (-1 for a chunked body). It must not throw.
+    std::function<void(int64_t tamanho)> aoConhecerTamanho;
 
     // The limits in force for this process: those of Limites{} unless replaced. The
     // public BuscarSiteAtivo, TestarUrl and BaixarArquivoHttp, and so phase 2, use them.

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -35,6 +36,7 @@ inline constexpr uint32_t kDirNotEmpty = 145;
 inline constexpr uint32_t kAlreadyExists = 183;
 inline constexpr uint32_t kFilenameTooLong = 206;
 inline constexpr uint32_t kDirectoryInvalid = 267;
+inline constexpr uint32_t kRequestAborted = 1235;
 }  // namespace winerror
 
 enum class MessageIcon { None, Error, Warning, Information };
@@ -73,6 +75,11 @@ struct FileInformation {
     int64_t lastWriteTime = 0;
 };
 
+// The shape of CopyFileExW's progress routine, for every long piece of work that reports
+// how far it is: the bytes done so far and the total (-1 when not known). Returning
+// false cancels the work (PROGRESS_CANCEL), which then fails with kRequestAborted.
+using ProgressRoutine = std::function<bool(int64_t bytesDone, int64_t bytesTotal)>;
+
 enum class CreateMode {
     kCreateAlways,  // create, or truncate an existing file
     kCreateNew,     // fail with kFileExists when the name exists; never follows a link
@@ -106,8 +113,10 @@ class Platform {
     // CopyFileW with fail-if-exists false: overwrites an existing target, never creates
     // a folder, and fails when the target is in use by any process (open, or a running
     // program). A failed copy leaves an existing target as it was. Keeps the source's
-    // permission bits.
-    virtual bool CopyFile(const QString& existing, const QString& target) = 0;
+    // permission bits. With `progress` it is CopyFileExW: the routine hears of the bytes
+    // copied as the copy goes (the first time with none, the last with all of them).
+    virtual bool CopyFile(const QString& existing, const QString& target,
+                          const ProgressRoutine& progress = nullptr) = 0;
     // MoveFileW without flags: fails when the target exists (in any letter case), the
     // source is missing, or the source is held open by any process, this one included.
     virtual bool MoveFile(const QString& existing, const QString& target) = 0;

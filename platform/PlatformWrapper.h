@@ -20,8 +20,9 @@ class PlatformWrapper : public Platform {
         return target_->WindowsPath(nativePath);
     }
     QString CurrentDirectory() override { return target_->CurrentDirectory(); }
-    bool CopyFile(const QString& existing, const QString& target) override {
-        return target_->CopyFile(existing, target);
+    bool CopyFile(const QString& existing, const QString& target,
+                  const ProgressRoutine& progress = nullptr) override {
+        return target_->CopyFile(existing, target, progress);
     }
     bool MoveFile(const QString& existing, const QString& target) override {
         return target_->MoveFile(existing, target);

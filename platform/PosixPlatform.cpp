@@ -120,15 +120,34 @@ int CreateTemporary(const std::string& folder, std::string* path) {
 }
 
 // Copies the whole of `in` to `out` in the kernel where it can, else through a buffer
-// of fixed size: the memory used never depends on the size of the file.
-bool CopyBytes(int in, int out) {
+// of fixed size: the memory used never depends on the size of the file. With a progress
+// routine the copy goes in pieces of kProgressChunk and reports after each; the routine
+// may cancel (ECANCELED).
+bool CopyBytes(int in, int out, int64_t total, const ProgressRoutine& progress) {
+    constexpr size_t kProgressChunk = size_t{16} << 20;
+    const size_t chunk = progress ? kProgressChunk : size_t{1} << 30;
+    int64_t done = 0;
+    const auto advance = [&](ssize_t copied) {
+        done += copied;
+        if (progress && !progress(done, total)) {
+            errno = ECANCELED;
+            return false;
+        }
+        return true;
+    };
+    if (progress && !progress(0, total)) {
+        errno = ECANCELED;
+        return false;
+    }
     bool kernelCopy = true;
     bool useSendfile = true;
-    constexpr size_t kChunk = size_t{1} << 30;
     for (;;) {
         if (kernelCopy) {
-            const ssize_t copied = copy_file_range(in, nullptr, out, nullptr, kChunk, 0);
-            if (copied > 0) continue;
+            const ssize_t copied = copy_file_range(in, nullptr, out, nullptr, chunk, 0);
+            if (copied > 0) {
+                if (!advance(copied)) return false;
+                continue;
+            }
             if (copied == 0) return true;
             if (errno == EINTR) continue;
             if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP &&
@@ -138,8 +157,11 @@ bool CopyBytes(int in, int out) {
             kernelCopy = false;
         }
         if (useSendfile) {
-            const ssize_t copied = sendfile(out, in, nullptr, kChunk);
-            if (copied > 0) continue;
+            const ssize_t copied = sendfile(out, in, nullptr, chunk);
+            if (copied > 0) {
+                if (!advance(copied)) return false;
+                continue;
+            }
             if (copied == 0) return true;
             if (errno == EINTR) continue;
             if (errno != EINVAL && errno != ENOSYS) return false;
@@ -153,15 +175,16 @@ bool CopyBytes(int in, int out) {
                 if (errno == EINTR) continue;
                 return false;
             }
-            for (ssize_t done = 0; done < count;) {
-                const ssize_t written =
-                    write(out, buffer.data() + done, static_cast<size_t>(count - done));
-                if (written < 0) {
+            for (ssize_t written = 0; written < count;) {
+                const ssize_t now =
+                    write(out, buffer.data() + written, static_cast<size_t>(count - written));
+                if (now < 0) {
                     if (errno == EINTR) continue;
                     return false;
                 }
-                done += written;
+                written += now;
             }
+            if (!advance(count)) return false;
         }
     }
 }
@@ -243,7 +266,8 @@ QString PosixPlatform::CurrentDirectory() {
     return result;
 }
 
-bool PosixPlatform::CopyFile(const QString& existing, const QString& target) {
+bool PosixPlatform::CopyFile(const QString& existing, const QString& target,
+                             const ProgressRoutine& progress) {
     std::string source;
     std::string destination;
     if (!Resolve(existing, &source) || !Resolve(target, &destination)) return false;
@@ -266,11 +290,11 @@ bool PosixPlatform::CopyFile(const QString& existing, const QString& target) {
             return FailWith(winerror::kSharingViolation);
         }
     }
-    return CopyContents(source, sourceInfo, destination);
+    return CopyContents(source, sourceInfo, destination, progress);
 }
 
 bool PosixPlatform::CopyContents(const std::string& source, const struct stat& sourceInfo,
-                                 const std::string& target) {
+                                 const std::string& target, const ProgressRoutine& progress) {
     const int in = OpenRetrying(source.c_str(), O_RDONLY | O_NOCTTY);
     if (in < 0) return Fail(errno, source);
     std::string temporary;
@@ -283,8 +307,9 @@ bool PosixPlatform::CopyContents(const std::string& source, const struct stat& s
 
     int error = 0;
     const struct timespec times[2] = {{0, UTIME_NOW}, sourceInfo.st_mtim};
-    if (!CopyBytes(in, out) || fchmod(out, sourceInfo.st_mode & 0777) != 0 ||
-        futimens(out, times) != 0 || fsync(out) != 0) {
+    if (!CopyBytes(in, out, static_cast<int64_t>(sourceInfo.st_size), progress) ||
+        fchmod(out, sourceInfo.st_mode & 0777) != 0 || futimens(out, times) != 0 ||
+        fsync(out) != 0) {
         error = errno;
     }
     close(in);

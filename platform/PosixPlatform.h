@@ -22,7 +22,8 @@ class PosixPlatform : public Platform {
     QString WindowsPath(const std::string& nativePath) override;
     QString CurrentDirectory() override;
 
-    bool CopyFile(const QString& existing, const QString& target) override;
+    bool CopyFile(const QString& existing, const QString& target,
+                  const ProgressRoutine& progress = nullptr) override;
     bool MoveFile(const QString& existing, const QString& target) override;
     bool ReplaceFile(const QString& existing, const QString& target) override;
     // ReplaceFile, then the target's folder flushed.
@@ -84,7 +85,7 @@ class PosixPlatform : public Platform {
     // The copy of CopyFile once both paths are checked: a temporary file in the
     // target's folder, renamed over the target when complete.
     bool CopyContents(const std::string& source, const struct stat& sourceInfo,
-                      const std::string& target);
+                      const std::string& target, const ProgressRoutine& progress = nullptr);
     int Spawn(const std::string& program, const QStringList& arguments);
     // Ends the event loop `delay` ms from now, or later while a box or a ProcessMessages
     // of this platform is running.

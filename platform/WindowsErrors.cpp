@@ -41,6 +41,8 @@ uint32_t WindowsErrorFromErrno(int error) {
             return winerror::kInvalidParameter;
         case EIO:
             return winerror::kWriteFault;
+        case ECANCELED:
+            return winerror::kRequestAborted;
         default:
             return winerror::kAccessDenied;
     }
@@ -91,6 +93,7 @@ constexpr ErrorText kTexts[] = {
     {183, "Não é possível criar um arquivo já existente."},
     {206, "O nome do arquivo ou a extensão é muito grande."},
     {267, "O nome do diretório é inválido."},
+    {1235, "A solicitação foi anulada."},
 };
 
 }  // namespace

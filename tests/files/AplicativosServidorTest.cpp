@@ -34,12 +34,13 @@ QStringList ComCarimbo(const QStringList& textos) {
 class CopiaRecusada : public PlatformWrapper {
   public:
     CopiaRecusada(Platform& real, QString alvo) : PlatformWrapper(real), alvo_(std::move(alvo)) {}
-    bool CopyFile(const QString& existing, const QString& target) override {
+    bool CopyFile(const QString& existing, const QString& target,
+                  const ProgressRoutine& progress = nullptr) override {
         if (target == alvo_) {
             SetLastError(winerror::kSharingViolation);
             return false;
         }
-        return PlatformWrapper::CopyFile(existing, target);
+        return PlatformWrapper::CopyFile(existing, target, progress);
     }
 
   private:

@@ -15,6 +15,8 @@
 #include <csignal>
 #include <filesystem>
 #include <functional>
+#include <utility>
+#include <vector>
 
 namespace orvalis {
 namespace {
@@ -304,6 +306,33 @@ TEST_F(FileCallsTest, CopyKeepsPermissionBitsAndModificationTime) {
     EXPECT_EQ(copia.lastWriteTime, (int64_t{1000000000} + 11644473600) * 10000000);
     // Nothing but the copy is left in the target folder.
     EXPECT_EQ(Names("C:\\Pasta\\*"), (std::vector<QString>{".", "..", "Arquivo.txt"}));
+}
+
+// CopyFileExW's progress: from nothing to the whole file, never backwards; a routine
+// that cancels fails the copy and leaves the old target.
+TEST_F(FileCallsTest, CopyReportsItsProgressAndCanBeCancelled) {
+    const int64_t total = 20 * 1024 * 1024 + 123;
+    drives_.WriteNative("c/Grande.bin", QByteArray(total, 'g'));
+    std::vector<std::pair<int64_t, int64_t>> chamadas;
+    ASSERT_TRUE(platform_.CopyFile("C:\\Grande.bin", "C:\\Pasta\\Copia.bin",
+                                   [&](int64_t feitos, int64_t tudo) {
+                                       chamadas.emplace_back(feitos, tudo);
+                                       return true;
+                                   }));
+    ASSERT_GE(chamadas.size(), 3u) << "more than the first and the last report";
+    EXPECT_EQ(chamadas.front(), std::make_pair(int64_t{0}, total));
+    EXPECT_EQ(chamadas.back(), std::make_pair(total, total));
+    for (size_t i = 1; i < chamadas.size(); ++i) {
+        EXPECT_GE(chamadas[i].first, chamadas[i - 1].first);
+    }
+    EXPECT_EQ(drives_.ReadNative("c/Pasta/Copia.bin").size(), total);
+
+    int chamadasAteCancelar = 0;
+    EXPECT_FALSE(platform_.CopyFile("C:\\Grande.bin", "C:\\Pasta\\Arquivo.txt",
+                                    [&](int64_t, int64_t) { return ++chamadasAteCancelar < 2; }));
+    EXPECT_EQ(platform_.LastError(), winerror::kRequestAborted);
+    EXPECT_EQ(drives_.ReadNative("c/Pasta/Arquivo.txt"), "antigo");
+    EXPECT_EQ(Names("C:\\Pasta\\*").size(), 4u) << "no temporary file left";
 }
 
 // A copy that runs out of room fails with "disk full", removes what it wrote, and

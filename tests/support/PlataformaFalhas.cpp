@@ -2,14 +2,15 @@
 
 namespace orvalis::teste {
 
-bool PlataformaFalhas::CopyFile(const QString& existing, const QString& target) {
+bool PlataformaFalhas::CopyFile(const QString& existing, const QString& target,
+                                const ProgressRoutine& progress) {
     if (aoCopiar) {
         if (const uint32_t erro = aoCopiar(existing, target); erro != 0) {
             SetLastError(erro);
             return false;
         }
     }
-    return PlatformWrapper::CopyFile(existing, target);
+    return PlatformWrapper::CopyFile(existing, target, progress);
 }
 
 bool PlataformaFalhas::MoveFile(const QString& existing, const QString& target) {

@@ -37,7 +37,8 @@ class PlataformaFalhas : public PlatformWrapper {
     // error code to fail the query.
     std::function<uint32_t(const QString& pasta, uint64_t* livres)> aoConsultarEspaco;
 
-    bool CopyFile(const QString& existing, const QString& target) override;
+    bool CopyFile(const QString& existing, const QString& target,
+                  const ProgressRoutine& progress = nullptr) override;
     bool MoveFile(const QString& existing, const QString& target) override;
     bool ReadFile(const QString& path, QByteArray* contents) override;
     bool FileExists(const QString& path) override;

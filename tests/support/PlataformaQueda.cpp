@@ -41,9 +41,10 @@ void PlataformaQueda::Passo() {
     }
 }
 
-bool PlataformaQueda::CopyFile(const QString& existing, const QString& target) {
+bool PlataformaQueda::CopyFile(const QString& existing, const QString& target,
+                               const ProgressRoutine& progress) {
     Passo();
-    return PlatformWrapper::CopyFile(existing, target);
+    return PlatformWrapper::CopyFile(existing, target, progress);
 }
 
 bool PlataformaQueda::MoveFile(const QString& existing, const QString& target) {

@@ -25,7 +25,8 @@ class PlataformaQueda : public PlatformWrapper {
     // The steps taken so far.
     int64_t Passos() const { return passos_; }
 
-    bool CopyFile(const QString& existing, const QString& target) override;
+    bool CopyFile(const QString& existing, const QString& target,
+                  const ProgressRoutine& progress = nullptr) override;
     bool MoveFile(const QString& existing, const QString& target) override;
     bool ReplaceFile(const QString& existing, const QString& target) override;
     bool ReplaceFileWriteThrough(const QString& existing, const QString& target) override;
