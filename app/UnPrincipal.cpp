@@ -23,6 +23,7 @@
 #include <QLabel>
 #include <QMoveEvent>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QShowEvent>
@@ -208,6 +209,18 @@ void TfrmPrincipal::CriarPaginaServidor() {
     MemoInform->setReadOnly(true);
     MemoInform->setGeometry(0, 0, 485, 231);
     PageControl2->setCurrentWidget(TabSheet2);
+
+    // Where the buttons are once a run has ended; while work runs they are hidden.
+    pbAndamento = new QProgressBar(TabSheet4);
+    pbAndamento->setObjectName(QStringLiteral("pbAndamento"));
+    pbAndamento->setGeometry(3, 263, 489, 12);
+    pbAndamento->setTextVisible(false);
+    pbAndamento->hide();
+    lbAndamento = NovoRotulo(TabSheet4, "lbAndamento", QString(), 3, 277, 11);
+    lbAndamento->setFixedSize(489, 16);
+    lbAndamento->hide();
+    indicadorAndamento_ =
+        std::make_unique<IndicadorAndamento>(plataforma_, pbAndamento, lbAndamento);
 
     btRefresh = NovoBotao(TabSheet4, "btRefresh", QStringLiteral("Tentar Novamente"),
                           QRect(3, 263, 126, 29), QStyle::SP_BrowserReload);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/ExecutorEventos.h"
+#include "app/IndicadorAndamento.h"
 #include "update/DiarioAtualizacao.h"
 
 #include <QDateTime>
@@ -15,6 +16,7 @@ class QCloseEvent;
 class QMoveEvent;
 class QLabel;
 class QPlainTextEdit;
+class QProgressBar;
 class QPushButton;
 class QShowEvent;
 class QTabWidget;
@@ -119,6 +121,10 @@ class TfrmPrincipal : public QWidget {
     QPlainTextEdit* Memo1 = nullptr;
     QWidget* TabSheet3 = nullptr;
     QPlainTextEdit* MemoInform = nullptr;
+    // The progress of a long piece of work (a download, a database copy, an extraction):
+    // a bar and one line of text under the log, hidden while no such work runs.
+    QProgressBar* pbAndamento = nullptr;
+    QLabel* lbAndamento = nullptr;
     QPushButton* btRefresh = nullptr;
     QPushButton* btOk = nullptr;
     QPushButton* btAbortar = nullptr;
@@ -146,6 +152,8 @@ class TfrmPrincipal : public QWidget {
     static void Repintar(QWidget* widget);
 
     Platform& plataforma() const { return plataforma_; }
+    // Shows the progress of long work on the server page (see IndicadorAndamento).
+    IndicadorAndamento& indicadorAndamento() { return *indicadorAndamento_; }
     ExecutorEventos& executor() { return executor_; }
 
     // --- events ---
@@ -210,7 +218,8 @@ class TfrmPrincipal : public QWidget {
     // held a file keeps it. False for a refused or failed download; raises ErroOrvalis
     // when the file cannot be created or renamed. Without a key: BaixarArquivoHttp.
     bool BaixarPacoteConferido(const QString& url, const QString& nomeArquivo,
-                               const QString& arquivoLocal);
+                               const QString& arquivoLocal,
+                               const ProgressRoutine& progresso = nullptr);
     // The base URL that the release's files come from now (BuscarSiteAtivo's probes),
     // adding every certificate they refused to itCertificadosRecusados. Once a
     // certificate was refused in this run, nothing comes over plain HTTP: when the
@@ -279,6 +288,7 @@ class TfrmPrincipal : public QWidget {
 
     Platform& plataforma_;
     ExecutorEventos executor_;
+    std::unique_ptr<IndicadorAndamento> indicadorAndamento_;
     // The manifest that this run's phase 2 verified; null without a key or before then.
     std::unique_ptr<ManifestoLiberacao> liberacaoConferida_;
     int alturaExterna_ = 0;

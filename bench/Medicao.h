@@ -2,8 +2,11 @@
 
 // Measurements the benchmarks share.
 
+#include "platform/Platform.h"
+
 #include <chrono>
 #include <cstdio>
+#include <memory>
 
 namespace orvalis::bench {
 
@@ -24,6 +27,17 @@ inline long HighWaterKiB() {
     }
     std::fclose(status);
     return kib;
+}
+
+// A progress routine that costs the work what the window's progress line costs it: each
+// report looks at the clock, and one report in 100 ms counts as a redraw.
+inline ProgressRoutine ProgressoComoAJanela() {
+    auto ultimo = std::make_shared<std::chrono::steady_clock::time_point>();
+    return [ultimo](int64_t, int64_t) {
+        const auto agora = std::chrono::steady_clock::now();
+        if (agora - *ultimo >= std::chrono::milliseconds(100)) *ultimo = agora;
+        return true;
+    };
 }
 
 }  // namespace orvalis::bench

@@ -1,3 +1,4 @@
+#include "app/Andamento.h"
 #include "app/Erros.h"
 #include "app/UnFuncaoOrvalis.h"
 #include "app/UnPrincipal.h"
@@ -54,8 +55,11 @@ void TfrmPrincipal::Fase4BackupBanco() {
         // copy that overlaps those writes is corrupt: the copy is taken with the
         // connection closed.
         IBDatabase1->Desconectar();
+        const Andamento andamento(indicadorAndamento(),
+                                  QStringLiteral("Copiando o banco de dados para o backup"));
         copiou = plataforma().CopyFile(
-            arquivoRetido, PastaBackupExecucao() + QLatin1Char('\\') + kNomeArquivoRetido);
+            arquivoRetido, PastaBackupExecucao() + QLatin1Char('\\') + kNomeArquivoRetido,
+            andamento.Rotina());
     } catch (const std::exception&) {
         copiou = false;
     }

@@ -1,3 +1,4 @@
+#include "app/Andamento.h"
 #include "app/UnPrincipal.h"
 #include "database/CaminhoBanco.h"
 #include "database/ConexaoBanco.h"
@@ -16,9 +17,11 @@ void TfrmPrincipal::RestaurarBackupBanco() {
     try {
         // Under the live path as the ERP names it, letter case included. The copy writes
         // the live name, so an engine that still holds the held file does not stop it.
+        const Andamento andamento(indicadorAndamento(),
+                                  QStringLiteral("Restaurando o banco de dados do backup"));
         copiou =
             plataforma().CopyFile(PastaBackupExecucao() + QLatin1Char('\\') + kNomeArquivoRetido,
-                                  itParametroCaminhoCompartilhadoBD);
+                                  itParametroCaminhoCompartilhadoBD, andamento.Rotina());
     } catch (const std::exception&) {
         copiou = false;
     }

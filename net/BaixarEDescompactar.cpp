@@ -1,3 +1,4 @@
+#include "app/Andamento.h"
 #include "app/Erros.h"
 #include "app/UnFuncaoOrvalis.h"
 #include "app/UnPrincipal.h"
@@ -47,10 +48,21 @@ void TfrmPrincipal::BaixarEDescompactar(const QString& nomeArquivo, const QStrin
     try {
         const QString url = SiteDosPacotes() +
                             QStringLiteral("/update/Atualizacao/orvalis%20Empresa/") + nomeArquivo;
-        if (!BaixarPacoteConferido(url, nomeArquivo, arquivoLocal)) Abortar();
+        {
+            const Andamento andamento(indicadorAndamento(),
+                                      QStringLiteral("Baixando ") + nomeArquivo);
+            if (!BaixarPacoteConferido(url, nomeArquivo, arquivoLocal, andamento.Rotina())) {
+                Abortar();
+            }
+        }
         if (descompactar) {
             try {
-                ExtrairArquivo(plataforma_, pastaAtualizador, arquivoLocal, pastaDestino);
+                {
+                    const Andamento andamento(indicadorAndamento(),
+                                              QStringLiteral("Descompactando ") + nomeArquivo);
+                    ExtrairArquivo(plataforma_, pastaAtualizador, arquivoLocal, pastaDestino,
+                                   andamento.Rotina());
+                }
                 plataforma_.Sleep(5000);
                 const QString naPastaAtualizador =
                     pastaAtualizador + QLatin1Char('\\') + nomeArquivo;

@@ -65,7 +65,7 @@ bool BaixarArquivoHttp(Platform& plataforma, const QString& url, const QString& 
 }
 
 bool BaixarArquivoHttp(Platform& plataforma, const QString& url, const QString& destino,
-                       const ClienteHttp::Limites& limites) {
+                       const ClienteHttp::Limites& limites, const ProgressRoutine& progresso) {
     QString temporario;
     std::unique_ptr<WritableFile> arquivo = CriarTemporario(plataforma, destino, &temporario);
     bool recebido = false;
@@ -74,7 +74,15 @@ bool BaixarArquivoHttp(Platform& plataforma, const QString& url, const QString& 
         pendente.reserve(kTamanhoEscrita);
         ClienteHttp cliente(limites);
         const QString pasta = ExtrairPastaArquivo(destino);
+        int64_t total = -1;
+        int64_t recebidos = 0;
+        cliente.aoConhecerTamanho = [&](int64_t tamanho) {
+            total = tamanho;
+            if (progresso) progresso(0, total);
+        };
         recebido = cliente.Obter(url, [&](const char* dados, size_t tamanho) {
+            recebidos += static_cast<int64_t>(tamanho);
+            if (progresso && !progresso(recebidos, total)) return false;
             if (pendente.size() + tamanho > kTamanhoEscrita) {
                 if (!CabeNaUnidade(plataforma, pasta, pendente.size()) ||
                     !arquivo->Append(pendente.data(), pendente.size())) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "net/ClienteHttp.h"
+#include "platform/Platform.h"
 
 #include <QString>
 
@@ -21,7 +22,10 @@ class Platform;
 // replacement refused by the file system (a destination in use, a folder of that name)
 // raises ErroOrvalis like a destination that cannot be created. The public
 // BaixarArquivoHttp is this with the limits in force (ClienteHttp::LimitesEmVigor).
+// With `progresso`, the routine hears of the bytes received of the size the response
+// announced (-1 for a chunked body) as they arrive; returning false stops the transfer.
 bool BaixarArquivoHttp(Platform& plataforma, const QString& url, const QString& destino,
-                       const ClienteHttp::Limites& limites);
+                       const ClienteHttp::Limites& limites,
+                       const ProgressRoutine& progresso = nullptr);
 
 }  // namespace orvalis

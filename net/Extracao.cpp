@@ -67,9 +67,10 @@ class CaracteresUtf8 {
 class LeitorArquivo {
   public:
     LeitorArquivo(Platform& plataforma, const QString& caminho, CabecalhosRar& cabecalhos,
-                  CrcEmParalelo& crc)
+                  CrcEmParalelo& crc, const ProgressRoutine& progresso)
         : plataforma_(plataforma),
           caminho_(caminho),
+          progresso_(progresso),
           cabecalhos_(cabecalhos),
           crc_(crc),
           blocos_{std::vector<char>(kTamanhoBloco), std::vector<char>(kTamanhoBloco)} {}
@@ -97,8 +98,13 @@ class LeitorArquivo {
 
     // False, with the platform's error code in erro(), when the file cannot be opened.
     bool Abrir() {
+        FileInformation informacao;
+        if (progresso_ && plataforma_.GetFileInformation(caminho_, &informacao)) {
+            tamanho_ = informacao.size;
+        }
         arquivo_ = plataforma_.NewSequentialFile(caminho_);
         if (arquivo_ == nullptr) erro_ = plataforma_.LastError();
+        if (arquivo_ != nullptr && progresso_) progresso_(0, tamanho_);
         return arquivo_ != nullptr;
     }
     uint32_t erro() const { return erro_; }
@@ -146,11 +152,15 @@ class LeitorArquivo {
         }
         cabecalhos_.Receber(bloco.data(), static_cast<size_t>(lidos));
         posicao_ += lidos;
+        // How far the extraction is: the archive is read once, from its start to its end.
+        if (progresso_) progresso_(posicao_, tamanho_);
         return static_cast<la_ssize_t>(lidos);
     }
 
     Platform& plataforma_;
     QString caminho_;
+    const ProgressRoutine& progresso_;
+    int64_t tamanho_ = -1;
     CabecalhosRar& cabecalhos_;
     CrcEmParalelo& crc_;
     std::array<std::vector<char>, 2> blocos_;
@@ -414,11 +424,11 @@ class CopiaEntrada {
 }  // namespace
 
 void ExtrairArquivo(Platform& plataforma, const QString& /*pastaExtrator*/, const QString& arquivo,
-                    const QString& pastaDestino) {
+                    const QString& pastaDestino, const ProgressRoutine& progresso) {
     CaracteresUtf8 utf8;
     CabecalhosRar cabecalhos;
     CrcEmParalelo crc;
-    LeitorArquivo leitor(plataforma, arquivo, cabecalhos, crc);
+    LeitorArquivo leitor(plataforma, arquivo, cabecalhos, crc, progresso);
     if (!leitor.Abrir()) {
         throw ErroOrvalis(QStringLiteral("Não foi possível abrir o arquivo compactado ") + arquivo +
                           QStringLiteral(": ") + plataforma.SystemErrorMessage(leitor.erro()));

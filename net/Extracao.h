@@ -1,10 +1,10 @@
 #pragma once
 
+#include "platform/Platform.h"
+
 #include <QString>
 
 namespace orvalis {
-
-class Platform;
 
 // The extraction command of the release packages: what the archiver's
 // `e -o- -inul -ibck "arquivo" "pastaDestino"` does, done in-process and synchronously.
@@ -52,8 +52,10 @@ class Platform;
 //
 // `pastaExtrator` is the folder of the archiver program that the command names; the
 // in-process extraction needs no program and does not look at it. Nothing is shown,
-// no window message is processed.
+// no window message is processed; a `progresso` routine hears of the bytes of the
+// archive read of its size as the extraction goes (what it does is its own; whether it
+// returns false changes nothing).
 void ExtrairArquivo(Platform& plataforma, const QString& pastaExtrator, const QString& arquivo,
-                    const QString& pastaDestino);
+                    const QString& pastaDestino, const ProgressRoutine& progresso = nullptr);
 
 }  // namespace orvalis

@@ -5,6 +5,7 @@
 #include "liberacao/ConferenciaLiberacao.h"
 #include "liberacao/ManifestoLiberacao.h"
 #include "net/ClienteHttp.h"
+#include "net/DownloadHttp.h"
 #include "net/Endpoints.h"
 #include "platform/Platform.h"
 
@@ -88,9 +89,11 @@ void TfrmPrincipal::VerificarLiberacao() {
 }
 
 bool TfrmPrincipal::BaixarPacoteConferido(const QString& url, const QString& nomeArquivo,
-                                          const QString& arquivoLocal) {
+                                          const QString& arquivoLocal,
+                                          const ProgressRoutine& progresso) {
     if (Endpoints::Atuais().chavePublica.isEmpty()) {
-        return BaixarArquivoHttp(plataforma_, url, arquivoLocal);
+        return BaixarArquivoHttp(plataforma_, url, arquivoLocal, ClienteHttp::LimitesEmVigor(),
+                                 progresso);
     }
     if (liberacaoConferida_ == nullptr || liberacaoConferida_->Procurar(nomeArquivo) == nullptr) {
         AdicionarLog(QStringLiteral("   - Erro: O pacote ") + nomeArquivo +
@@ -100,7 +103,9 @@ bool TfrmPrincipal::BaixarPacoteConferido(const QString& url, const QString& nom
     // The package waits under a name of its own until it is known to be the vendor's, so
     // that a refused one never takes the place of the file the destination held.
     const QString conferir = arquivoLocal + kSufixoConferir;
-    if (!BaixarArquivoHttp(plataforma_, url, conferir)) return false;
+    if (!BaixarArquivoHttp(plataforma_, url, conferir, ClienteHttp::LimitesEmVigor(), progresso)) {
+        return false;
+    }
     const ConferenciaLiberacao::Pacote resultado = ConferenciaLiberacao::ConferirArquivo(
         plataforma_, *liberacaoConferida_, nomeArquivo, conferir);
     if (resultado != ConferenciaLiberacao::Pacote::kConfere) {

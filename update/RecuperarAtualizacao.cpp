@@ -1,3 +1,4 @@
+#include "app/Andamento.h"
 #include "app/UnPrincipal.h"
 #include "database/CaminhoBanco.h"
 #include "platform/Platform.h"
@@ -135,7 +136,9 @@ class Recuperacao {
         janela_.AdicionarLog(QStringLiteral("   - Restaurando Banco de Dados de ") +
                              diario_.BackupBanco());
         // Under the live path as the ERP names it, as the run's own restore writes it.
-        if (!plataforma_.CopyFile(diario_.BackupBanco(), diario_.bancoVivo)) {
+        const Andamento andamento(janela_.indicadorAndamento(),
+                                  QStringLiteral("Restaurando o banco de dados do backup"));
+        if (!plataforma_.CopyFile(diario_.BackupBanco(), diario_.bancoVivo, andamento.Rotina())) {
             return FalhaSistema(QStringLiteral("   - Erro: Não foi possível restaurar ") +
                                 diario_.bancoVivo);
         }

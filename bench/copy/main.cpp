@@ -92,7 +92,8 @@ void MakeFile(const std::string& path, uint64_t mebibytes) {
 int CopyOnly(const char* folder, const char* source, const char* target) {
     orvalis::PosixPlatform platform(QStringLiteral("B=") + QString::fromUtf8(folder));
     const bool copied = platform.CopyFile(QStringLiteral("B:\\") + QString::fromUtf8(source),
-                                          QStringLiteral("B:\\") + QString::fromUtf8(target));
+                                          QStringLiteral("B:\\") + QString::fromUtf8(target),
+                                          orvalis::bench::ProgressoComoAJanela());
     if (!copied) {
         std::fprintf(stderr, "CopyFile failed: %u\n", platform.LastError());
         return 1;
@@ -170,7 +171,8 @@ int main(int argc, char** argv) {
             if (cpTurn) {
                 Run({"cp", source, viaCp});
                 Run({"sync"});
-            } else if (!platform.CopyFile("B:\\fonte.bin", "B:\\copia-plataforma.bin")) {
+            } else if (!platform.CopyFile("B:\\fonte.bin", "B:\\copia-plataforma.bin",
+                                          orvalis::bench::ProgressoComoAJanela())) {
                 std::fprintf(stderr, "CopyFile failed: %u\n", platform.LastError());
                 return 2;
             }

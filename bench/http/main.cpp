@@ -16,6 +16,7 @@
 // that of a 16 MiB body.
 
 #include "app/UnFuncaoOrvalis.h"
+#include "net/DownloadHttp.h"
 #include "platform/PosixPlatform.h"
 
 #include <fcntl.h>
@@ -126,8 +127,10 @@ double Median(std::vector<double> values) {
 // download's: `bench_http --baixar <folder> <url> <file name>`. Prints VmHWM (KiB).
 int DownloadOnly(const char* folder, const char* url, const char* name) {
     orvalis::PosixPlatform platform(QStringLiteral("B=") + QString::fromUtf8(folder));
-    if (!orvalis::BaixarArquivoHttp(platform, QString::fromUtf8(url),
-                                    QStringLiteral("B:\\") + QString::fromUtf8(name))) {
+    // With the progress the window shows, as phase 2 downloads.
+    if (!orvalis::BaixarArquivoHttp(
+            platform, QString::fromUtf8(url), QStringLiteral("B:\\") + QString::fromUtf8(name),
+            orvalis::ClienteHttp::LimitesEmVigor(), orvalis::bench::ProgressoComoAJanela())) {
         std::fprintf(stderr, "BaixarArquivoHttp failed\n");
         return 1;
     }

@@ -11,6 +11,7 @@
 
 #include <QDir>
 #include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
 
@@ -432,6 +433,40 @@ TEST_F(Atualizacao, ASecondClickOfRetryDuringARetryStartsNoSecondRun) {
     EXPECT_EQ(gravador.esperas, (std::vector<uint32_t>{2000, 2000}))
         << "the retry's wait and one run's wait";
     EXPECT_FALSE(janela.btRefresh->isHidden()) << "the retry stopped where the first run did";
+}
+
+TEST_F(Atualizacao, LongWorkShowsItsProgressUnderTheLogAndNowhereElse) {
+    Publicar();
+    QStringList vistos;
+    const auto observar = [&] {
+        if (janela.lbAndamento->isHidden()) return;
+        const QString texto = janela.lbAndamento->text().section(':', 0, 0);
+        if (vistos.isEmpty() || vistos.last() != texto) vistos << texto;
+        EXPECT_FALSE(janela.pbAndamento->isHidden());
+    };
+    gravador.aoProcessarMensagens = observar;
+    plataforma.aoCopiar = [&](const QString&, const QString&) -> uint32_t {
+        observar();
+        return 0;
+    };
+    EXPECT_FALSE(Executar());
+    for (const char* trabalho :
+         {"Baixando WinRAR.exe", "Baixando orvalisEmpresa.rar", "Descompactando orvalisEmpresa.rar",
+          "Baixando sql.rar", "Descompactando sql.rar",
+          "Copiando o banco de dados para o backup"}) {
+        EXPECT_TRUE(vistos.contains(trabalho))
+            << trabalho << " in " << vistos.join(" | ").toStdString();
+    }
+    EXPECT_TRUE(janela.pbAndamento->isHidden()) << "hidden once no such work runs";
+    EXPECT_TRUE(janela.lbAndamento->isHidden());
+    const QString log = janela.LinhasLog().join('\n');
+    ASSERT_EQ(fornecedor.Mensagens().size(), 1);
+    const QString relatorio = fornecedor.Mensagens()[0]["corpo"].toString();
+    for (const QString& texto :
+         {QString("Baixando"), QString("Descompactando"), QString("Copiando o banco")}) {
+        EXPECT_FALSE(log.contains(texto)) << texto.toStdString();
+        EXPECT_FALSE(relatorio.contains(texto)) << texto.toStdString();
+    }
 }
 
 TEST_F(Atualizacao, AHiddenRetryButtonStartsNothing) {
