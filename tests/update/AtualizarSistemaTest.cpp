@@ -3,6 +3,7 @@
 #include "database/ConexaoBanco.h"
 #include "net/Endpoints.h"
 #include "tests/fixtures/EscritorRar4.h"
+#include "tests/support/AtualizacaoPreparada.h"
 #include "tests/support/BancoTeste.h"
 #include "tests/support/FornecedorLocal.h"
 #include "tests/support/ImpressaoQt.h"
@@ -62,18 +63,7 @@ class Atualizacao : public ::testing::Test {
     void SetUp() override {
         ASSERT_TRUE(teste::ServidoresLocais::NomesDeTesteResolvem())
             << "run inside scripts/run-tests, whose hosts file names the test hosts";
-        instalacao.Escrever(kMestre + "\\orvalisEmpresa.exe", "orvalisEmpresa.exe 2.7");
-        BancoTeste::Criar(instalacao.Nativo(kBanco).toStdString(), BancoTeste::Variante::kCompleta);
-        janela.itDiretorioPastaMestre = kMestre;
-        janela.itParametroCaminhoBD = kBanco;
-        janela.itParametroCaminhoExecutavel = InstalacaoTemporaria::kPastaEstacao;
-        janela.itAplicativo = "orvalisEmpresa.exe";
-        janela.itVersaoErp = "2.7";
-        janela.itVersaoSite = "2.8";
-        janela.itUsuario = 1;
-        janela.itBackup = janela.MontarPastasServidor();
-        janela.itdhDataHoraAtualizacao = gravador.agora;
-        instalacao.CriarPasta(janela.PastaBackupExecucao());
+        teste::PrepararAtualizacaoServidor(instalacao, janela);
     }
     void TearDown() override { Endpoints::Substituir(anteriores); }
 

@@ -2,6 +2,7 @@
 // a run can leave behind, undone from the journal alone.
 #include "app/UnPrincipal.h"
 #include "net/Endpoints.h"
+#include "tests/support/AtualizacaoPreparada.h"
 #include "tests/support/BancoTeste.h"
 #include "tests/support/FornecedorLocal.h"
 #include "tests/support/ImpressaoQt.h"
@@ -326,18 +327,7 @@ class RecuperacaoNaExecucao : public Recuperacao {
         ASSERT_TRUE(teste::ServidoresLocais::NomesDeTesteResolvem())
             << "run inside scripts/run-tests, whose hosts file names the test hosts";
         instalacao.Apagar(kBackup);
-        instalacao.Escrever(kMestre + "\\orvalisEmpresa.exe", "orvalisEmpresa.exe 2.7");
-        BancoTeste::Criar(instalacao.Nativo(kVivo).toStdString(), BancoTeste::Variante::kCompleta);
-        janela.itDiretorioPastaMestre = kMestre;
-        janela.itParametroCaminhoBD = kVivo;
-        janela.itParametroCaminhoExecutavel = InstalacaoTemporaria::kPastaEstacao;
-        janela.itAplicativo = "orvalisEmpresa.exe";
-        janela.itVersaoErp = "2.7";
-        janela.itVersaoSite = "2.8";
-        janela.itUsuario = 1;
-        janela.itBackup = janela.MontarPastasServidor();
-        janela.itdhDataHoraAtualizacao = gravador.agora;
-        instalacao.CriarPasta(janela.PastaBackupExecucao());
+        teste::PrepararAtualizacaoServidor(instalacao, janela);
         fornecedor.PublicarLiberacao("2.8",
                                      {FornecedorLocal::Pacote121(), FornecedorLocal::Pacote122()});
         fornecedor.Iniciar("2.8.ERP");
