@@ -354,12 +354,30 @@ void TfrmPrincipal::TimerRecuperarAtualizacaoTimer() {
     TimerRecuperarAtualizacao->stop();
     executor_.ExecutarExecucao([this] {
         Memo1->clear();
-        const bool recuperada = RecuperarAtualizacaoInterrompida();
-        Label1->setText(recuperada ? QStringLiteral("Recuperação concluída")
-                                   : QStringLiteral("Falha na recuperação da atualização"));
-        Repintar(Label1);
-        btOk->show();
-        btOk->setFocus();
+        // The label and the button come however the recovery ends.
+        const auto concluir = [this](bool recuperada) {
+            Label1->setText(recuperada ? QStringLiteral("Recuperação concluída")
+                                       : QStringLiteral("Falha na recuperação da atualização"));
+            Repintar(Label1);
+            btOk->show();
+            btOk->setFocus();
+        };
+        const std::unique_ptr<ExclusiveFile> reserva = DiarioAtualizacao::Reservar(plataforma_);
+        if (reserva == nullptr) {
+            AdicionarLog(QStringLiteral("   - Erro: Outra execução do atualizador está em "
+                                        "andamento neste servidor: ") +
+                         DiarioAtualizacao::CaminhoReserva(plataforma_));
+            concluir(false);
+            return;
+        }
+        bool recuperada = false;
+        try {
+            recuperada = RecuperarAtualizacaoInterrompida();
+        } catch (...) {
+            concluir(false);
+            throw;
+        }
+        concluir(recuperada);
     });
 }
 

@@ -274,6 +274,7 @@ class TfrmPrincipal : public QWidget {
     void FormClose();
     // The journal of the run in progress, started from the run's state on first use.
     DiarioAtualizacao& Diario();
+    bool diarioIniciado() const { return diario_ != nullptr; }
     // Closes the window from inside a run (the workstation refresh's own close): the
     // close rule runs, where a close asked for by the user during a run is ignored.
     void FecharPeloPrograma();

@@ -45,8 +45,12 @@ void TfrmPrincipal::Fase1Verificacoes() {
     const QString arquivoRetido =
         ArquivoNaPastaDe(itParametroCaminhoCompartilhadoBD, kNomeArquivoRetido);
     // From the rename on, a run cut off leaves the database where the ERP cannot find
-    // it: the journal says where it is before it goes there.
-    if (!GravarEtapa(DiarioAtualizacao::Etapa::kRetencao)) {
+    // it: the journal says where it is before it goes there. A rename that cannot
+    // succeed (no live file, or a held file already there that is not this run's) needs
+    // none, and must not make a recovery take that held file for this run's.
+    const bool podeRenomear = plataforma().FileExists(itParametroCaminhoCompartilhadoBD) &&
+                              !plataforma().FileExists(arquivoRetido);
+    if (podeRenomear && !GravarEtapa(DiarioAtualizacao::Etapa::kRetencao)) {
         itDesconectouBanco = false;
         btRefresh->show();
         btAbortar->show();
@@ -54,7 +58,8 @@ void TfrmPrincipal::Fase1Verificacoes() {
     }
     // The rename is the exclusive-access test: it is refused while anybody has the file
     // open, and once it succeeds nobody can open the database by its name.
-    if (!plataforma().MoveFile(itParametroCaminhoCompartilhadoBD, arquivoRetido)) {
+    // Through to the disk: after a power cut the journal and the name agree.
+    if (!plataforma().MoveFile(itParametroCaminhoCompartilhadoBD, arquivoRetido, true)) {
         AdicionarLog(QStringLiteral(
             "    - Erro: Existem outros usuários ou aplicativos na rede que estão conectados "
             "ao banco de dados do orvalis Empresa."));

@@ -31,6 +31,9 @@ void TfrmPrincipal::RestaurarBackupBanco() {
         return;
     }
     bancoRestaurado_ = true;
+    // From here the held file is only to be discarded: a recovery must not take it for
+    // the database, nor the live file for one that is still the backup's copy.
+    if (diarioIniciado()) GravarEtapa(DiarioAtualizacao::Etapa::kBancoRestaurado);
     const QString arquivoRetido =
         ArquivoNaPastaDe(itParametroCaminhoCompartilhadoBD, kNomeArquivoRetido);
     if (plataforma().FileExists(arquivoRetido)) plataforma().DeleteFile(arquivoRetido);

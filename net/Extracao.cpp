@@ -159,7 +159,7 @@ class LeitorArquivo {
 
     Platform& plataforma_;
     QString caminho_;
-    const ProgressRoutine& progresso_;
+    ProgressRoutine progresso_;
     int64_t tamanho_ = -1;
     CabecalhosRar& cabecalhos_;
     CrcEmParalelo& crc_;

@@ -80,6 +80,14 @@ struct FileInformation {
 // false cancels the work (PROGRESS_CANCEL), which then fails with kRequestAborted.
 using ProgressRoutine = std::function<bool(int64_t bytesDone, int64_t bytesTotal)>;
 
+// A file that this object alone holds open (CreateFileW without sharing, OPEN_ALWAYS):
+// while it lives, no other process, and no other such object of this process, can hold
+// the same file. Destruction lets it go; the file itself stays.
+class ExclusiveFile {
+  public:
+    virtual ~ExclusiveFile() = default;
+};
+
 enum class CreateMode {
     kCreateAlways,  // create, or truncate an existing file
     kCreateNew,     // fail with kFileExists when the name exists; never follows a link
@@ -119,7 +127,10 @@ class Platform {
                           const ProgressRoutine& progress = nullptr) = 0;
     // MoveFileW without flags: fails when the target exists (in any letter case), the
     // source is missing, or the source is held open by any process, this one included.
-    virtual bool MoveFile(const QString& existing, const QString& target) = 0;
+    // With `writeThrough` it is MoveFileExW with MOVEFILE_WRITE_THROUGH: it returns only
+    // once the rename is on the disk.
+    virtual bool MoveFile(const QString& existing, const QString& target,
+                          bool writeThrough = false) = 0;
     // MoveFileExW with MOVEFILE_REPLACE_EXISTING: renames over an existing file.
     virtual bool ReplaceFile(const QString& existing, const QString& target) = 0;
     // MoveFileExW with MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH: ReplaceFile
@@ -149,6 +160,9 @@ class Platform {
     // Returns null on failure.
     virtual std::unique_ptr<WritableFile> NewWritableFile(const QString& path, CreateMode mode) = 0;
     virtual std::unique_ptr<SequentialFile> NewSequentialFile(const QString& path) = 0;
+    // Opens `path`, creating it when missing, for this caller alone; null on failure,
+    // with kSharingViolation when someone else holds it.
+    virtual std::unique_ptr<ExclusiveFile> OpenExclusive(const QString& path) = 0;
     // GetDiskFreeSpaceExW: the bytes of the volume that holds the folder `directory`
     // that this process may still use (per-user limits applied), in `freeBytesAvailable`.
     // Fails like a file call: kPathNotFound for a missing folder or drive,

@@ -24,8 +24,9 @@ class PlatformWrapper : public Platform {
                   const ProgressRoutine& progress = nullptr) override {
         return target_->CopyFile(existing, target, progress);
     }
-    bool MoveFile(const QString& existing, const QString& target) override {
-        return target_->MoveFile(existing, target);
+    bool MoveFile(const QString& existing, const QString& target,
+                  bool writeThrough = false) override {
+        return target_->MoveFile(existing, target, writeThrough);
     }
     bool ReplaceFile(const QString& existing, const QString& target) override {
         return target_->ReplaceFile(existing, target);
@@ -58,6 +59,9 @@ class PlatformWrapper : public Platform {
     }
     bool GetDiskFreeSpaceEx(const QString& directory, uint64_t* freeBytesAvailable) override {
         return target_->GetDiskFreeSpaceEx(directory, freeBytesAvailable);
+    }
+    std::unique_ptr<ExclusiveFile> OpenExclusive(const QString& path) override {
+        return target_->OpenExclusive(path);
     }
     uint32_t LastError() override { return target_->LastError(); }
     void SetLastError(uint32_t code) override { target_->SetLastError(code); }

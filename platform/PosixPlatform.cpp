@@ -3,6 +3,7 @@
 #include "platform/Ansi.h"
 #include "platform/CommandLineText.h"
 #include "platform/FileUsage.h"
+#include "platform/PosixExclusiveFile.h"
 #include "platform/PosixSequentialFile.h"
 #include "platform/PosixWritableFile.h"
 #include "platform/Wildcard.h"
@@ -18,6 +19,7 @@
 #include <fcntl.h>
 #include <langinfo.h>
 #include <linux/close_range.h>
+#include <sys/file.h>
 #include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -84,12 +86,16 @@ int OpenRetrying(const char* path, int flags, mode_t mode = 0) {
     }
 }
 
-// A rename or a new name is durable only once its folder is flushed.
-void SyncFolder(const std::string& folder) {
+// A rename or a new name is durable only once its folder is flushed. False, with errno
+// set, when the folder cannot be flushed.
+bool SyncFolder(const std::string& folder) {
     const int fd = OpenRetrying(folder.c_str(), O_RDONLY | O_DIRECTORY);
-    if (fd < 0) return;
-    fsync(fd);
+    if (fd < 0) return false;
+    const bool synced = fsync(fd) == 0;
+    const int error = errno;
     close(fd);
+    errno = error;
+    return synced;
 }
 
 // Windows keeps file times in 100-nanosecond units since 1601-01-01 UTC.
@@ -319,14 +325,24 @@ bool PosixPlatform::CopyContents(const std::string& source, const struct stat& s
         unlink(temporary.c_str());
         return Fail(error, target);
     }
-    SyncFolder(ParentOf(target));
+    if (!SyncFolder(ParentOf(target))) return Fail(errno, target);
     return Succeed();
 }
 
-bool PosixPlatform::MoveFile(const QString& existing, const QString& target) {
+bool PosixPlatform::MoveFile(const QString& existing, const QString& target, bool writeThrough) {
     std::string source;
     std::string destination;
     if (!Resolve(existing, &source) || !Resolve(target, &destination)) return false;
+    // The file has its new name; with write-through, both folders say so on the disk.
+    const auto renamed = [&] {
+        if (writeThrough) {
+            if (!SyncFolder(ParentOf(destination))) return Fail(errno, destination);
+            if (ParentOf(source) != ParentOf(destination) && !SyncFolder(ParentOf(source))) {
+                return Fail(errno, source);
+            }
+        }
+        return Succeed();
+    };
     struct stat sourceInfo;
     if (lstat(source.c_str(), &sourceInfo) != 0) return Fail(errno, source);
 
@@ -341,7 +357,7 @@ bool PosixPlatform::MoveFile(const QString& existing, const QString& target) {
                 0;
         if (!sameFile) return FailWith(winerror::kAlreadyExists);
         destination = ParentOf(destination) + "/" + ToUtf8(GivenName(target));
-        if (destination == source) return Succeed();
+        if (destination == source) return renamed();
     } else if (!IsFolder(ParentOf(destination))) {
         return FailWith(winerror::kPathNotFound);
     }
@@ -356,12 +372,12 @@ bool PosixPlatform::MoveFile(const QString& existing, const QString& target) {
     }
 
     if (renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, destination.c_str(), RENAME_NOREPLACE) == 0) {
-        return Succeed();
+        return renamed();
     }
     int error = errno;
     if (error == EINVAL || error == ENOSYS) {
         // A file system without RENAME_NOREPLACE; the target was checked above.
-        if (rename(source.c_str(), destination.c_str()) == 0) return Succeed();
+        if (rename(source.c_str(), destination.c_str()) == 0) return renamed();
         error = errno;
     }
     if (error == EEXIST) return FailWith(winerror::kAlreadyExists);
@@ -369,7 +385,7 @@ bool PosixPlatform::MoveFile(const QString& existing, const QString& target) {
         if (!S_ISREG(sourceInfo.st_mode)) return FailWith(winerror::kNotSameDevice);
         if (!CopyContents(source, sourceInfo, destination)) return false;
         if (unlink(source.c_str()) != 0) return Fail(errno, source);
-        return Succeed();
+        return renamed();
     }
     return Fail(error, source);
 }
@@ -402,7 +418,8 @@ bool PosixPlatform::ReplaceFile(const QString& existing, const QString& target) 
 bool PosixPlatform::ReplaceFileWriteThrough(const QString& existing, const QString& target) {
     if (!ReplaceFile(existing, target)) return false;
     std::string destination;
-    if (Resolve(target, &destination)) SyncFolder(ParentOf(destination));
+    if (!Resolve(target, &destination)) return false;
+    if (!SyncFolder(ParentOf(destination))) return Fail(errno, destination);
     return Succeed();
 }
 
@@ -589,6 +606,28 @@ bool PosixPlatform::GetDiskFreeSpaceEx(const QString& directory, uint64_t* freeB
     if (statvfs(native.c_str(), &volume) != 0) return Fail(errno, native);
     *freeBytesAvailable = static_cast<uint64_t>(volume.f_bavail) * volume.f_frsize;
     return Succeed();
+}
+
+std::unique_ptr<ExclusiveFile> PosixPlatform::OpenExclusive(const QString& path) {
+    std::string native;
+    if (!Resolve(path, &native)) return nullptr;
+    const int fd = OpenRetrying(native.c_str(), O_RDWR | O_CREAT | O_NOCTTY, 0666);
+    if (fd < 0) {
+        Fail(errno, native);
+        return nullptr;
+    }
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
+        close(fd);
+        if (error == EWOULDBLOCK) {
+            FailWith(winerror::kSharingViolation);
+        } else {
+            Fail(error, native);
+        }
+        return nullptr;
+    }
+    Succeed();
+    return std::make_unique<PosixExclusiveFile>(fd);
 }
 
 QString PosixPlatform::SystemErrorMessage(uint32_t code) {

@@ -24,7 +24,9 @@ class PosixPlatform : public Platform {
 
     bool CopyFile(const QString& existing, const QString& target,
                   const ProgressRoutine& progress = nullptr) override;
-    bool MoveFile(const QString& existing, const QString& target) override;
+    // With `writeThrough`, the folders of both names are flushed once the file is renamed.
+    bool MoveFile(const QString& existing, const QString& target,
+                  bool writeThrough = false) override;
     bool ReplaceFile(const QString& existing, const QString& target) override;
     // ReplaceFile, then the target's folder flushed.
     bool ReplaceFileWriteThrough(const QString& existing, const QString& target) override;
@@ -39,6 +41,8 @@ class PosixPlatform : public Platform {
     bool WriteFile(const QString& path, const QByteArray& contents) override;
     std::unique_ptr<WritableFile> NewWritableFile(const QString& path, CreateMode mode) override;
     std::unique_ptr<SequentialFile> NewSequentialFile(const QString& path) override;
+    // An exclusive flock on the file, which the kernel lets go with the process.
+    std::unique_ptr<ExclusiveFile> OpenExclusive(const QString& path) override;
     // statvfs: the blocks available to unprivileged users.
     bool GetDiskFreeSpaceEx(const QString& directory, uint64_t* freeBytesAvailable) override;
 

@@ -39,6 +39,8 @@ void TfrmPrincipal::AtualizarSistema() {
     Repintar(Label1);
 
     std::exception_ptr erro;
+    // One run or recovery at a time on this installation, from here to the clean-up.
+    std::unique_ptr<ExclusiveFile> reserva;
     try {
         if (IBDatabase1->Conectado()) IBDatabase1->Desconectar();
         Memo1->clear();
@@ -53,6 +55,18 @@ void TfrmPrincipal::AtualizarSistema() {
         bancoRestaurado_ = false;
         falhaRestauracaoAplicativos_ = false;
 
+        reserva = DiarioAtualizacao::Reservar(plataforma_);
+        if (reserva == nullptr) {
+            // Another process is updating or recovering this installation: nothing here,
+            // not even its work folder, is this run's to touch.
+            AdicionarLog(QStringLiteral("   - Erro: Outra execução do atualizador está em "
+                                        "andamento neste servidor: ") +
+                         DiarioAtualizacao::CaminhoReserva(plataforma_));
+            for (const QString& linha : LinhasFalha()) AdicionarLog(linha);
+            btRefresh->show();
+            btAbortar->show();
+            return;
+        }
         // A run that was cut off is undone before anything else, also when the vendor
         // cannot be reached; a run that cannot undo it goes no further.
         if (!RecuperarAtualizacaoInterrompida()) {
@@ -173,8 +187,15 @@ DiarioAtualizacao& TfrmPrincipal::Diario() {
 }
 
 bool TfrmPrincipal::GravarEtapa(DiarioAtualizacao::Etapa etapa) {
-    Diario().etapa = etapa;
-    if (diario_->Gravar(plataforma_)) return true;
+    // The run's journal says only what is on the disk: a boundary that could not be
+    // written is not passed.
+    DiarioAtualizacao novo = Diario();
+    novo.etapa = etapa;
+    if (etapa == DiarioAtualizacao::Etapa::kFase6) novo.fase6Iniciada = true;
+    if (novo.Gravar(plataforma_)) {
+        *diario_ = std::move(novo);
+        return true;
+    }
     AdicionarLog(QStringLiteral("   - Erro: Não foi possível gravar o diário da atualização ") +
                  DiarioAtualizacao::Caminho(plataforma_) + QStringLiteral(": ") +
                  plataforma_.SystemErrorMessage(plataforma_.LastError()));
@@ -184,6 +205,11 @@ bool TfrmPrincipal::GravarEtapa(DiarioAtualizacao::Etapa etapa) {
 void TfrmPrincipal::EncerrarDiario() {
     if (!diario_) return;
     const std::unique_ptr<DiarioAtualizacao> diario = std::move(diario_);
+    // The held name was never taken: whatever the folder holds is not this run's.
+    if (diario->etapa == DiarioAtualizacao::Etapa::kRetencao && !bancoRetidoPelaExecucao_) {
+        DiarioAtualizacao::Apagar(plataforma_);
+        return;
+    }
     const bool nadaADesfazer = diario->etapa < DiarioAtualizacao::Etapa::kFase5 ||
                                diario->etapa == DiarioAtualizacao::Etapa::kVersaoGravada ||
                                (bancoRestaurado_ && !falhaRestauracaoAplicativos_);

@@ -18,12 +18,13 @@ const QString kNomeArquivo = QStringLiteral("AtualizacaoEmAndamento.ini");
 const QString kSecao = QStringLiteral("atualizacao");
 const QString kSecaoExecutaveis = QStringLiteral("executaveis");
 
-const std::array<std::pair<DiarioAtualizacao::Etapa, const char*>, 5> kEtapas = {{
+const std::array<std::pair<DiarioAtualizacao::Etapa, const char*>, 6> kEtapas = {{
     {DiarioAtualizacao::Etapa::kRetencao, "retencao"},
     {DiarioAtualizacao::Etapa::kBackupBanco, "backup"},
     {DiarioAtualizacao::Etapa::kFase5, "fase5"},
     {DiarioAtualizacao::Etapa::kFase6, "fase6"},
     {DiarioAtualizacao::Etapa::kVersaoGravada, "versao"},
+    {DiarioAtualizacao::Etapa::kBancoRestaurado, "restaurado"},
 }};
 
 QString NomeEtapa(DiarioAtualizacao::Etapa etapa) {
@@ -66,6 +67,7 @@ QByteArray DiarioAtualizacao::Texto() const {
     linha(QStringLiteral("backup"), pastaBackup);
     linha(QStringLiteral("tamanho_backup"), QString::number(tamanhoBackup));
     linha(QStringLiteral("pastamestre"), pastaMestre);
+    linha(QStringLiteral("fase6"), fase6Iniciada ? QStringLiteral("1") : QStringLiteral("0"));
     texto += QStringLiteral("\r\n[") + kSecaoExecutaveis + QStringLiteral("]\r\n");
     for (qsizetype i = 0; i < executaveis.size(); ++i) {
         linha(QString::number(i + 1), executaveis[i]);
@@ -106,6 +108,7 @@ bool DiarioAtualizacao::Interpretar(const QByteArray& texto, DiarioAtualizacao* 
     lido.pastaBackup = valores.value(QStringLiteral("backup"));
     lido.pastaMestre = valores.value(QStringLiteral("pastamestre"));
     lido.executaveis = executaveis.values();
+    lido.fase6Iniciada = valores.value(QStringLiteral("fase6")) == QLatin1String("1");
     if (!EtapaDoNome(valores.value(QStringLiteral("etapa")), &lido.etapa) || !tamanhoValido ||
         !lido.inicio.isValid() || lido.bancoVivo.isEmpty() || lido.bancoRetido.isEmpty() ||
         lido.pastaBackup.isEmpty() || lido.pastaMestre.isEmpty()) {
@@ -143,6 +146,14 @@ DiarioAtualizacao::Leitura DiarioAtualizacao::Ler(Platform& plataforma, DiarioAt
     QByteArray texto;
     if (!plataforma.ReadFile(caminho, &texto)) return Leitura::kInvalido;
     return Interpretar(texto, diario) ? Leitura::kLido : Leitura::kInvalido;
+}
+
+QString DiarioAtualizacao::CaminhoReserva(Platform& plataforma) {
+    return PastaAtualizador(plataforma) + QStringLiteral("\\AtualizacaoEmAndamento.lock");
+}
+
+std::unique_ptr<ExclusiveFile> DiarioAtualizacao::Reservar(Platform& plataforma) {
+    return plataforma.OpenExclusive(CaminhoReserva(plataforma));
 }
 
 bool DiarioAtualizacao::Existe(Platform& plataforma) {

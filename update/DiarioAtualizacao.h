@@ -5,9 +5,11 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <memory>
 
 namespace orvalis {
 
+class ExclusiveFile;
 class Platform;
 
 // The journal of a server update: AtualizacaoEmAndamento.ini in the updater's own folder.
@@ -27,6 +29,7 @@ class Platform;
 //     backup=C:\orvalis Empresa\Backup\2.7.20261210143005
 //     tamanho_backup=1056768
 //     pastamestre=C:\orvalis Empresa\Atualizador
+//     fase6=0
 //
 //     [executaveis]
 //     1=orvalisEmpresa.exe
@@ -42,6 +45,9 @@ class DiarioAtualizacao {
         kFase5,          // the packages may have begun to change the held file
         kFase6,          // the executables may have begun to be replaced
         kVersaoGravada,  // the stamp is committed: packages and executables are new
+        // The run's own undo has copied the backup back under the live name: what is
+        // left is the held file to discard and, when phase 6 had begun, the executables.
+        kBancoRestaurado,
     };
 
     Etapa etapa = Etapa::kRetencao;
@@ -58,6 +64,8 @@ class DiarioAtualizacao {
     // backup folder, by name.
     QString pastaMestre;
     QStringList executaveis;
+    // Phase 6 had begun: the executables may have been replaced.
+    bool fase6Iniciada = false;
 
     // The backup of the database in the run's backup folder.
     QString BackupBanco() const;
@@ -77,6 +85,12 @@ class DiarioAtualizacao {
     // cannot be read or lacks a value a recovery needs.
     static Leitura Ler(Platform& plataforma, DiarioAtualizacao* diario);
     static bool Existe(Platform& plataforma);
+    // The right to run a server update or a recovery on this installation, held by one
+    // process at a time (AtualizacaoEmAndamento.lock beside the journal, held
+    // exclusively for the life of the object); null, with the platform's last error
+    // set, when another process holds it.
+    static std::unique_ptr<ExclusiveFile> Reservar(Platform& plataforma);
+    static QString CaminhoReserva(Platform& plataforma);
     // Deletes the journal; true when it is gone (also when there was none).
     static bool Apagar(Platform& plataforma);
 

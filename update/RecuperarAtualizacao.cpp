@@ -23,7 +23,9 @@ class Recuperacao {
     bool Executar() {
         const bool vivo = plataforma_.FileExists(diario_.bancoVivo);
         const bool retido = plataforma_.FileExists(diario_.bancoRetido);
-        if (diario_.etapa == Etapa::kFase5 || diario_.etapa == Etapa::kFase6) {
+        if (diario_.etapa == Etapa::kBancoRestaurado && vivo) return TerminarDesfazer(retido);
+        if (diario_.etapa == Etapa::kFase5 || diario_.etapa == Etapa::kFase6 ||
+            diario_.etapa == Etapa::kBancoRestaurado) {
             return DesfazerAlteracoes(vivo, retido);
         }
         // Before phase 5 the database is untouched; once the stamp is committed the
@@ -44,10 +46,24 @@ class Recuperacao {
     }
 
   private:
+    bool ComExecutaveis() const { return diario_.fase6Iniciada || diario_.etapa == Etapa::kFase6; }
+
+    // The run's own undo had copied the backup back: the live file is the database now,
+    // whatever has been done with it since. What the undo may have left is the held
+    // file, and executables it could not put back.
+    bool TerminarDesfazer(bool retido) {
+        if (ComExecutaveis() && !(VerificarExecutaveis() && RestaurarExecutaveis())) return false;
+        if (retido && !plataforma_.DeleteFile(diario_.bancoRetido)) {
+            return FalhaSistema(QStringLiteral("   - Erro: Não foi possível apagar ") +
+                                diario_.bancoRetido);
+        }
+        return true;
+    }
+
     // Phase 5 or 6 had begun and the stamp was not committed: the database comes back
     // from the backup, and from phase 6 on the executables too.
     bool DesfazerAlteracoes(bool vivo, bool retido) {
-        const bool comExecutaveis = diario_.etapa == Etapa::kFase6;
+        const bool comExecutaveis = ComExecutaveis();
         if (!retido && vivo) {
             // The run's own restore gave the database back (the held file is deleted
             // only after the copy). Its executables went back before it, but not

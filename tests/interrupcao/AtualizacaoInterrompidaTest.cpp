@@ -83,9 +83,19 @@ class AtualizacaoInterrompida : public ::testing::TestWithParam<int> {
         }
     }
 
-    // The update in a process of its own, killed at `passo` (0: never). Returns the
-    // steps a run that was not killed took.
-    static int64_t ExecutarAte(InstalacaoTemporaria& instalacao, int64_t passo) {
+    // What a run of the child process took, when it was not killed.
+    struct Execucao {
+        bool morta = false;
+        int64_t passos = 0;
+        int64_t primeiraInstrucao = 0;  // the step of the first statement; 0 for none
+        QStringList registro;           // what each step was
+    };
+
+    // The update in a process of its own (without `argumentos`: the recovery of a start
+    // without arguments), killed at `passo` (0: never), with the run's failure `falha`.
+    static Execucao ExecutarAte(InstalacaoTemporaria& instalacao, int64_t passo,
+                                const QString& falha = QString(),
+                                const QStringList& argumentos = kArgumentos) {
         const QString passos = pasta_->filePath("passos");
         QFile::remove(passos);
         QProcess programa;
@@ -94,20 +104,39 @@ class AtualizacaoInterrompida : public ::testing::TestWithParam<int> {
         ambiente.insert("ORVALIS_FORNECEDOR", pasta_->filePath("fornecedor.ini"));
         ambiente.insert("ORVALIS_EXECUTAVEL", kExecutavel);
         ambiente.insert("ORVALIS_AGORA", kPrimeiraExecucao.toString(Qt::ISODate));
+        ambiente.insert("ORVALIS_FALHA", falha);
         programa.setProcessEnvironment(ambiente);
         programa.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         programa.setStandardOutputFile(QProcess::nullDevice());
         programa.start(QString::fromLocal8Bit(std::getenv("ORVALIS_BINARY_DIR")) +
                            "/tests/orvalis_atualizacao_interrompida",
-                       QStringList{QString::number(passo), passos} + kArgumentos);
+                       QStringList{QString::number(passo), passos} + argumentos);
+        Execucao execucao;
         EXPECT_TRUE(programa.waitForStarted(10000));
         EXPECT_TRUE(programa.waitForFinished(120000)) << "the run did not end";
-        if (passo > 0 && programa.exitStatus() == QProcess::CrashExit) return -1;
+        if (passo > 0 && programa.exitStatus() == QProcess::CrashExit) {
+            execucao.morta = true;
+            return execucao;
+        }
         EXPECT_EQ(programa.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(programa.exitCode(), 0);
         QFile arquivo(passos);
         EXPECT_TRUE(arquivo.open(QIODevice::ReadOnly));
-        return arquivo.readAll().toLongLong();
+        QStringList linhas = QString::fromUtf8(arquivo.readAll()).split('\n', Qt::SkipEmptyParts);
+        if (linhas.size() >= 2) {
+            execucao.passos = linhas.takeFirst().section('=', 1).toLongLong();
+            execucao.primeiraInstrucao = linhas.takeFirst().section('=', 1).toLongLong();
+        }
+        execucao.registro = linhas;
+        return execucao;
+    }
+
+    // The etapa the journal of `instalacao` names; empty when there is none.
+    static QString EtapaDoDiario(InstalacaoTemporaria& instalacao) {
+        if (!instalacao.Existe(kDiario)) return QString();
+        const QString texto = QString::fromUtf8(instalacao.Ler(kDiario));
+        const qsizetype inicio = texto.indexOf("etapa=");
+        return texto.mid(inicio + 6, texto.indexOf('\r', inicio) - inicio - 6);
     }
 
     // The program started without arguments from the master folder.
@@ -202,7 +231,7 @@ TEST_P(AtualizacaoInterrompida, LeavesOneReleaseAndTheNextRunFinishesTheUpdate) 
     {
         InstalacaoTemporaria instalacao;
         Preparar(instalacao);
-        total = ExecutarAte(instalacao, 0);
+        total = ExecutarAte(instalacao, 0).passos;
         ASSERT_EQ(UmaSoVersao(instalacao), "2.8") << "a run that nothing stops updates";
     }
     ASSERT_GT(total, 20);
@@ -211,7 +240,7 @@ TEST_P(AtualizacaoInterrompida, LeavesOneReleaseAndTheNextRunFinishesTheUpdate) 
         SCOPED_TRACE("killed at step " + std::to_string(passo) + " of " + std::to_string(total));
         InstalacaoTemporaria instalacao;
         Preparar(instalacao);
-        ASSERT_EQ(ExecutarAte(instalacao, passo), -1) << "the run was not killed";
+        ASSERT_TRUE(ExecutarAte(instalacao, passo).morta) << "the run was not killed";
         {
             InstalacaoTemporaria sozinha;
             instalacao.CopiarPara(sozinha);
@@ -227,6 +256,106 @@ TEST_P(AtualizacaoInterrompida, LeavesOneReleaseAndTheNextRunFinishesTheUpdate) 
 }
 
 INSTANTIATE_TEST_SUITE_P(Fatias, AtualizacaoInterrompida, ::testing::Range(0, kFatias));
+
+// A run that fails and undoes itself, cut off anywhere along that undo (from its first
+// statement on; before it, it is the run above): what is left, recovered alone, is all of
+// the old release.
+class DesfazerInterrompido : public AtualizacaoInterrompida {};
+
+TEST_P(DesfazerInterrompido, LeavesTheOldReleaseOnceRecovered) {
+    const QString falha = GetParam() == 0 ? "instrucao:3" : "instalacao";
+    Execucao completa;
+    {
+        InstalacaoTemporaria instalacao;
+        Preparar(instalacao);
+        completa = ExecutarAte(instalacao, 0, falha);
+        ASSERT_EQ(UmaSoVersao(instalacao), "2.7") << "the failed run undid itself";
+    }
+    ASSERT_GT(completa.primeiraInstrucao, 0);
+    for (int64_t passo = completa.primeiraInstrucao; passo <= completa.passos; ++passo) {
+        SCOPED_TRACE(falha.toStdString() + ", killed at step " + std::to_string(passo) + " of " +
+                     std::to_string(completa.passos));
+        InstalacaoTemporaria instalacao;
+        Preparar(instalacao);
+        ASSERT_TRUE(ExecutarAte(instalacao, passo, falha).morta);
+        RecuperarSozinho(instalacao);
+        EXPECT_EQ(UmaSoVersao(instalacao), "2.7");
+        if (HasFailure()) break;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Falhas, DesfazerInterrompido, ::testing::Values(0, 1),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                             return std::string(info.param == 0 ? "AFailedStatement"
+                                                                : "AFailedInstall");
+                         });
+
+// A recovery that is itself cut off, at each of its steps, is finished by the next.
+TEST_F(AtualizacaoInterrompida, ARecoveryCutOffIsFinishedByTheNextOne) {
+    // The richest undo: the run killed late in phase 6, the executables new, the held
+    // database with every package, nothing stamped in the journal yet.
+    InstalacaoTemporaria interrompida;
+    int64_t passo = 0;
+    {
+        InstalacaoTemporaria instalacao;
+        Preparar(instalacao);
+        passo = ExecutarAte(instalacao, 0).passos;
+    }
+    for (;; --passo) {
+        ASSERT_GT(passo, 0) << "no step of the run ends in phase 6";
+        InstalacaoTemporaria instalacao;
+        Preparar(instalacao);
+        ASSERT_TRUE(ExecutarAte(instalacao, passo).morta);
+        if (EtapaDoDiario(instalacao) == "fase6") {
+            instalacao.CopiarPara(interrompida);
+            break;
+        }
+    }
+    for (int64_t corte = 1;; ++corte) {
+        SCOPED_TRACE("recovery killed at step " + std::to_string(corte));
+        InstalacaoTemporaria instalacao;
+        interrompida.CopiarPara(instalacao);
+        const Execucao recuperacao = ExecutarAte(instalacao, corte, QString(), {});
+        RecuperarSozinho(instalacao);
+        EXPECT_EQ(UmaSoVersao(instalacao), "2.7");
+        if (!recuperacao.morta || HasFailure()) break;
+    }
+}
+
+// What a power cut, and not only a kill, needs: before the first statement of the
+// packages, the backup copy (which the platform flushes) and then the journal, written,
+// flushed and renamed through to the disk; the held name taken through to the disk.
+TEST_F(AtualizacaoInterrompida, TheBackupAndTheJournalReachTheDiskBeforeAnyStatement) {
+    InstalacaoTemporaria instalacao;
+    Preparar(instalacao);
+    const Execucao execucao = ExecutarAte(instalacao, 0);
+    ASSERT_GT(execucao.primeiraInstrucao, 0);
+    const QStringList antes = execucao.registro.mid(0, execucao.primeiraInstrucao - 1);
+    const QString diario = kMestre + "\\AtualizacaoEmAndamento.ini";
+    const auto ultimo = [&antes](const QString& passo) { return antes.lastIndexOf(passo); };
+    const qsizetype criado = ultimo("criar " + diario + ".gravando");
+    const qsizetype descarregado = ultimo("descarregar " + diario + ".gravando");
+    const qsizetype renomeado =
+        ultimo("substituir com gravação direta " + diario + ".gravando -> " + diario);
+    qsizetype backup = -1;
+    for (qsizetype i = 0; i < antes.size(); ++i) {
+        if (antes[i].startsWith("copiar " + kDados) && antes[i].endsWith("\\OLD_RIVELOBASE.FDB") &&
+            antes[i].contains("\\Backup\\")) {
+            backup = i;
+        }
+    }
+    ASSERT_GE(backup, 0) << antes.join('\n').toStdString();
+    EXPECT_LT(backup, criado) << "the journal that allows phase 5 comes after the backup copy";
+    EXPECT_LT(criado, descarregado);
+    EXPECT_LT(descarregado, renomeado);
+    EXPECT_EQ(renomeado, antes.size() - 1) << "nothing else between it and the first statement";
+    const qsizetype retencao = antes.indexOf("mover com gravação direta " + kVivo + " -> " +
+                                             kDados + "\\OLD_RIVELOBASE.FDB");
+    EXPECT_GE(retencao, 0) << antes.join('\n').toStdString();
+    EXPECT_GT(retencao,
+              antes.indexOf("substituir com gravação direta " + diario + ".gravando -> " + diario))
+        << "the journal says where the database goes before it goes there";
+}
 
 }  // namespace
 }  // namespace orvalis

@@ -122,6 +122,9 @@ TEST_F(FileCallsTest, EachCallSucceedsOrFailsWithItsWindowsCode) {
         {"move into a missing folder",
          [&](Platform& p) { return p.MoveFile(f, "C:\\Falta\\Nova.txt"); }, false, kPathNotFound,
          Unchanged},
+        {"move with the write going through",
+         [&](Platform& p) { return p.MoveFile(f, "C:\\Pasta\\Movido.txt", true); }, true, kSuccess,
+         [](const TempDrives& d) { EXPECT_EQ(d.ReadNative("c/Pasta/Movido.txt"), "fonte"); }},
         {"move that changes only the letter case",
          [&](Platform& p) { return p.MoveFile(f, "C:\\FONTE.txt"); }, true, kSuccess,
          [](const TempDrives& d) {
@@ -306,6 +309,32 @@ TEST_F(FileCallsTest, CopyKeepsPermissionBitsAndModificationTime) {
     EXPECT_EQ(copia.lastWriteTime, (int64_t{1000000000} + 11644473600) * 10000000);
     // Nothing but the copy is left in the target folder.
     EXPECT_EQ(Names("C:\\Pasta\\*"), (std::vector<QString>{".", "..", "Arquivo.txt"}));
+}
+
+// A file held for one caller alone: nobody else, in this process or another, holds it
+// until the holder lets it go.
+TEST_F(FileCallsTest, AnExclusiveFileIsHeldByOneCallerAtATime) {
+    std::unique_ptr<ExclusiveFile> primeiro = platform_.OpenExclusive("C:\\Pasta\\uso.lock");
+    ASSERT_NE(primeiro, nullptr);
+    EXPECT_TRUE(drives_.ExistsNative("c/Pasta/uso.lock")) << "made when missing";
+    EXPECT_EQ(platform_.OpenExclusive("c:\\pasta\\USO.LOCK"), nullptr);
+    EXPECT_EQ(platform_.LastError(), winerror::kSharingViolation);
+    // Another process: a child that tries and reports.
+    const pid_t filho = fork();
+    if (filho == 0) {
+        PosixPlatform outro(drives_.Mapping());
+        _exit(outro.OpenExclusive("C:\\Pasta\\uso.lock") == nullptr &&
+                      outro.LastError() == winerror::kSharingViolation
+                  ? 0
+                  : 1);
+    }
+    int estado = 0;
+    ASSERT_EQ(waitpid(filho, &estado, 0), filho);
+    EXPECT_TRUE(WIFEXITED(estado) && WEXITSTATUS(estado) == 0) << "refused in another process";
+    primeiro.reset();
+    EXPECT_NE(platform_.OpenExclusive("C:\\Pasta\\uso.lock"), nullptr) << "free once let go";
+    EXPECT_EQ(platform_.OpenExclusive("C:\\Falta\\uso.lock"), nullptr);
+    EXPECT_EQ(platform_.LastError(), winerror::kPathNotFound);
 }
 
 // CopyFileExW's progress: from nothing to the whole file, never backwards; a routine

@@ -13,7 +13,7 @@ bool PlataformaFalhas::CopyFile(const QString& existing, const QString& target,
     return PlatformWrapper::CopyFile(existing, target, progress);
 }
 
-bool PlataformaFalhas::MoveFile(const QString& existing, const QString& target) {
+bool PlataformaFalhas::MoveFile(const QString& existing, const QString& target, bool writeThrough) {
     movimentos.emplace_back(existing, target);
     if (aoMover) {
         if (const uint32_t erro = aoMover(existing, target); erro != 0) {
@@ -21,7 +21,7 @@ bool PlataformaFalhas::MoveFile(const QString& existing, const QString& target) 
             return false;
         }
     }
-    return PlatformWrapper::MoveFile(existing, target);
+    return PlatformWrapper::MoveFile(existing, target, writeThrough);
 }
 
 bool PlataformaFalhas::ReadFile(const QString& path, QByteArray* contents) {
@@ -58,6 +58,26 @@ bool PlataformaFalhas::GetDiskFreeSpaceEx(const QString& directory, uint64_t* fr
     }
     *freeBytesAvailable = livres;
     return true;
+}
+
+bool PlataformaFalhas::ReplaceFile(const QString& existing, const QString& target) {
+    if (aoSubstituir) {
+        if (const uint32_t erro = aoSubstituir(existing, target); erro != 0) {
+            SetLastError(erro);
+            return false;
+        }
+    }
+    return PlatformWrapper::ReplaceFile(existing, target);
+}
+
+bool PlataformaFalhas::ReplaceFileWriteThrough(const QString& existing, const QString& target) {
+    if (aoSubstituir) {
+        if (const uint32_t erro = aoSubstituir(existing, target); erro != 0) {
+            SetLastError(erro);
+            return false;
+        }
+    }
+    return PlatformWrapper::ReplaceFileWriteThrough(existing, target);
 }
 
 }  // namespace orvalis::teste

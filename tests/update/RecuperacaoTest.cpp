@@ -11,6 +11,7 @@
 #include "update/DiarioAtualizacao.h"
 
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTimer>
@@ -233,6 +234,28 @@ INSTANTIATE_TEST_SUITE_P(
                         "120",
                         false,
                         "2.8"},
+        // The run's own undo had copied the backup back and said so: only the held file
+        // and the executables are left, whatever the live database has been through.
+        CasoRecuperacao{"MarkedRestoredUsedSince",
+                        Etapa::kBancoRestaurado,
+                        [](Recuperacao& t) {
+                            t.Banco(kVivo, 120);
+                            t.Banco(kRetido, 121);
+                            t.diario.fase6Iniciada = true;
+                        },
+                        true,
+                        {kRestauraExecutavel, "   - OK"},
+                        "120",
+                        false,
+                        "2.7"},
+        CasoRecuperacao{"MarkedRestoredBeforePhase6",
+                        Etapa::kBancoRestaurado,
+                        [](Recuperacao& t) { t.RestauradoPelaExecucao(); },
+                        true,
+                        {"   - OK"},
+                        "120",
+                        false,
+                        "2.8"},
         // The stamp was committed: the new release stays.
         CasoRecuperacao{"AfterTheStamp",
                         Etapa::kVersaoGravada,
@@ -391,8 +414,9 @@ TEST_F(RecuperacaoNaExecucao, TheJournalFollowsEveryBoundaryAndGoesWithTheRun) {
     EXPECT_EQ(naInstalacao->tamanhoBackup,
               instalacao.Ler(janela.PastaBackupExecucao() + "\\OLD_RIVELOBASE.FDB").size());
     EXPECT_FALSE(Existe(kJournal)) << "nothing is left to undo";
-    EXPECT_EQ(instalacao.Listar(kMestre).filter("AtualizacaoEmAndamento"), QStringList())
-        << "nor a temporary file of it";
+    EXPECT_EQ(instalacao.Listar(kMestre).filter("AtualizacaoEmAndamento"),
+              QStringList{"AtualizacaoEmAndamento.lock"})
+        << "nor a temporary file of it; the reservation's file stays, let go";
 }
 
 TEST_F(RecuperacaoNaExecucao, ARunThatEndsWithNothingToUndoLeavesNoJournal) {
@@ -483,6 +507,91 @@ TEST_F(RecuperacaoNaExecucao, ARecoveryThatCannotProceedEndsTheRunAsAFailedOne) 
     EXPECT_TRUE(Existe(kJournal));
     EXPECT_TRUE(Existe(kRetido)) << "nothing more is changed";
     EXPECT_EQ(instalacao.Ler(kDados + "\\Conectado.txt"), QByteArray("ATUALIZAR\r\n"));
+}
+
+TEST_F(RecuperacaoNaExecucao, AnotherProcessHoldingTheInstallationStopsTheRunBeforeAnything) {
+    ASSERT_TRUE(plataforma.MoveFile(kVivo, kRetido));
+    GravarDiario(Etapa::kFase5);
+    const QByteArray diarioAntes = instalacao.Ler(kJournal);
+    instalacao.CriarPasta(kMestre + "\\tmp");
+    instalacao.Escrever(kMestre + "\\tmp\\da outra execucao.rar", "x");
+    // Another process (here another holder) runs an update or a recovery now.
+    const std::unique_ptr<ExclusiveFile> outra =
+        gravador.OpenExclusive(kMestre + "\\AtualizacaoEmAndamento.lock");
+    ASSERT_NE(outra, nullptr);
+    Executar();
+    EXPECT_EQ(Textos().mid(0, 1),
+              QStringList{"   - Erro: Outra execução do atualizador está em andamento neste "
+                          "servidor: " +
+                          kMestre + "\\AtualizacaoEmAndamento.lock"});
+    EXPECT_EQ(instalacao.Ler(kJournal), diarioAntes) << "its journal is the other's";
+    EXPECT_TRUE(Existe(kRetido));
+    EXPECT_TRUE(instalacao.Existe(kMestre + "\\tmp\\da outra execucao.rar"));
+    EXPECT_FALSE(instalacao.Existe(kDados + "\\Conectado.txt"));
+    EXPECT_FALSE(janela.btRefresh->isHidden());
+    EXPECT_TRUE(fornecedor.Mensagens().isEmpty());
+
+    // Started without arguments, it does not recover under the other either.
+    gravador.linhaComando = "orvalisAtualizador.exe";
+    TfrmPrincipal sozinha(gravador);
+    sozinha.FormShow();
+    sozinha.TimerRecuperarAtualizacaoTimer();
+    EXPECT_EQ(sozinha.Label1->text(), "Falha na recuperação da atualização");
+    EXPECT_EQ(instalacao.Ler(kJournal), diarioAntes);
+    EXPECT_TRUE(Existe(kRetido));
+}
+
+TEST_F(RecuperacaoNaExecucao, AHeldFileThatIsNotTheRunsIsNeverTakenForItsDatabase) {
+    // As an earlier updater left it: half of package 121 applied, under the held name.
+    Banco(kRetido, 121);
+    instalacao.Apagar(kDados + "\\Rivelobase.fdb");
+    for (int execucao = 0; execucao < 2; ++execucao) {
+        Executar();
+        EXPECT_EQ(Textos().count(kCabecalho), 0) << "no recovery of a run that never held it";
+        EXPECT_FALSE(Existe(kJournal));
+        EXPECT_FALSE(Existe(kVivo));
+        EXPECT_TRUE(Existe(kRetido));
+    }
+    // The held name taken by somebody else's leftover beside the live file: the same.
+    Banco(kVivo, 120);
+    Executar();
+    EXPECT_FALSE(Existe(kJournal));
+    EXPECT_EQ(Contador(kVivo), "120");
+    EXPECT_EQ(Contador(kRetido), "121");
+}
+
+TEST_F(RecuperacaoNaExecucao, AnUndoThatCouldNotPutAnExecutableBackIsFinishedLater) {
+    // The journal cannot take the stamp's boundary, so the run undoes itself; and the
+    // undo cannot put orvalisEmpresa.exe back (a user has started it).
+    plataforma.aoCopiar = [](const QString& origem, const QString&) -> uint32_t {
+        const bool restauracao =
+            origem.contains("\\Backup\\") && origem.endsWith("\\orvalisEmpresa.exe");
+        return restauracao ? winerror::kSharingViolation : 0;
+    };
+    plataforma.aoSubstituir = [this](const QString& origem, const QString&) -> uint32_t {
+        const bool carimbo =
+            origem.endsWith(".gravando") && instalacao.Ler(origem).contains("etapa=versao");
+        return carimbo ? winerror::kAccessDenied : 0;
+    };
+    Executar();
+    EXPECT_EQ(janela.Label1->text(), "Falha na atualização do Sistema");
+    EXPECT_EQ(Contador(kVivo), "120");
+    EXPECT_EQ(Executavel(), "orvalisEmpresa.exe 2.8") << "the copy back was refused";
+    ASSERT_TRUE(Existe(kJournal)) << "something is left to undo";
+    EXPECT_EQ(EtapaNoDiario(), Etapa::kBancoRestaurado);
+
+    // The ERP opens the restored database meanwhile; the next start still finishes it.
+    {
+        BancoTeste usado(instalacao.Encontrado(kVivo));
+        usado.Executar("UPDATE TAB_PARAMETRO SET NM_EMPRESA = 'usada desde'");
+    }
+    plataforma.aoCopiar = nullptr;
+    plataforma.aoSubstituir = nullptr;
+    janela.Memo1->clear();
+    EXPECT_TRUE(janela.RecuperarAtualizacaoInterrompida());
+    EXPECT_EQ(Executavel(), "orvalisEmpresa.exe 2.7");
+    EXPECT_EQ(Contador(kVivo), "120");
+    EXPECT_FALSE(Existe(kJournal));
 }
 
 TEST_F(RecuperacaoNaExecucao, TheRecoveryComesBeforeTheSiteTest) {
