@@ -75,9 +75,7 @@ class AtualizacaoServidor : public ::testing::Test {
         programa.setProcessChannelMode(QProcess::ForwardedChannels);
         const QString marcador = InstalacaoTemporaria::kPastaDados + "\\Conectado.txt";
         programa.start(instalacao.Nativo(kMestre + "\\orvalisAtualizador.exe"),
-                       {"@F2", "@MC:\\orvalis§Empresa\\Atualizador",
-                        "@BC:\\orvalis§Empresa\\Dados\\Rivelobase.fdb", "@ED:\\orvalis§Estacao",
-                        "@AorvalisEmpresa.exe", "@V2.7", "@I1"});
+                       InstalacaoTemporaria::kArgumentosServidor);
         ASSERT_TRUE(programa.waitForStarted(10000));
         QDeadlineTimer prazo(300000);
         while (!(instalacao.Existe(marcador) && instalacao.Ler(marcador) == "ATUALIZAR\r\n" &&

@@ -89,11 +89,7 @@ TEST_P(JanelaNaTela, HasTheOuterHeightOfItsPageWithTheFrame) {
 
 INSTANTIATE_TEST_SUITE_P(
     Paginas, JanelaNaTela,
-    ::testing::Values(CasoTela{"servidor",
-                               {"@F2", "@MC:\\orvalis§Empresa\\Atualizador",
-                                "@BC:\\orvalis§Empresa\\Dados\\Rivelobase.fdb",
-                                "@ED:\\orvalis§Estacao", "@AorvalisEmpresa.exe", "@V2.7", "@I1"},
-                               354},
+    ::testing::Values(CasoTela{"servidor", InstalacaoTemporaria::kArgumentosServidor, 354},
                       CasoTela{"estacao",
                                {"@F1", "@MC:\\orvalis§Empresa\\Atualizador",
                                 "@ED:\\orvalis§Estacao", "@AorvalisEmpresa.exe"},

@@ -37,13 +37,7 @@ const QString kExecutavel = kMestre + "\\orvalisAtualizador.exe";
 const QString kDiario = kMestre + "\\AtualizacaoEmAndamento.ini";
 // The executables of the installation, which an update replaces.
 const QStringList kAplicativos = {"orvalisConectado.exe", "orvalisEmpresa.exe"};
-const QStringList kArgumentos = {"@F2",
-                                 "@MC:\\orvalis§Empresa\\Atualizador",
-                                 "@BC:\\orvalis§Empresa\\Dados\\Rivelobase.fdb",
-                                 "@ED:\\orvalis§Estacao",
-                                 "@AorvalisEmpresa.exe",
-                                 "@V2.7",
-                                 "@I1"};
+const QStringList kArgumentos = InstalacaoTemporaria::kArgumentosServidor;
 const QDateTime kPrimeiraExecucao(QDate(2026, 12, 10), QTime(14, 30, 5));
 const QDateTime kSegundaExecucao(QDate(2026, 12, 10), QTime(15, 30, 5));
 

@@ -23,6 +23,16 @@ class InstalacaoTemporaria {
     static inline const QString kPastaDados = QStringLiteral("C:\\orvalis Empresa\\Dados");
     static inline const QString kPastaBackup = QStringLiteral("C:\\orvalis Empresa\\Backup");
     static inline const QString kPastaEstacao = QStringLiteral("D:\\orvalis Estacao");
+    // The arguments with which the ERP of this installation, at release 2.7, starts a
+    // server update.
+    static inline const QStringList kArgumentosServidor = {
+        QStringLiteral("@F2"),
+        QStringLiteral("@MC:\\orvalis§Empresa\\Atualizador"),
+        QStringLiteral("@BC:\\orvalis§Empresa\\Dados\\Rivelobase.fdb"),
+        QStringLiteral("@ED:\\orvalis§Estacao"),
+        QStringLiteral("@AorvalisEmpresa.exe"),
+        QStringLiteral("@V2.7"),
+        QStringLiteral("@I1")};
 
     InstalacaoTemporaria();
     ~InstalacaoTemporaria();
