@@ -9,7 +9,7 @@ namespace orvalis {
 
 namespace {
 
-constexpr int64_t kIntervaloMinimoMs = 100;
+constexpr uint64_t kIntervaloMinimoMs = 100;
 constexpr int kEscalaBarra = 1000;
 
 QString ComVirgula(double valor) {
@@ -60,7 +60,7 @@ void IndicadorAndamento::Iniciar(const QString& acao) {
     acao_ = acao;
     ativo_ = true;
     informado_ = false;
-    inicio_.start();
+    inicio_ = plataforma_.GetTickCount64();
     barra_->setRange(0, kEscalaBarra);
     barra_->setValue(0);
     linha_->setText(acao);
@@ -73,16 +73,17 @@ void IndicadorAndamento::Iniciar(const QString& acao) {
 bool IndicadorAndamento::Informar(int64_t feitos, int64_t total) {
     if (!ativo_) return true;
     const bool ultimo = total >= 0 && feitos >= total;
-    if (informado_ && !ultimo && ultimo_.elapsed() < kIntervaloMinimoMs) return true;
+    const uint64_t agora = plataforma_.GetTickCount64();
+    if (informado_ && !ultimo && agora - ultimo_ < kIntervaloMinimoMs) return true;
     informado_ = true;
-    ultimo_.start();
+    ultimo_ = agora;
     if (total > 0) {
         barra_->setRange(0, kEscalaBarra);
         barra_->setValue(static_cast<int>(std::min<int64_t>(feitos, total) * kEscalaBarra / total));
     } else {
         barra_->setRange(0, 0);  // busy: the total is not known
     }
-    linha_->setText(Texto(acao_, feitos, total, inicio_.elapsed()));
+    linha_->setText(Texto(acao_, feitos, total, static_cast<int64_t>(agora - inicio_)));
     barra_->repaint();
     linha_->repaint();
     plataforma_.ProcessMessages();

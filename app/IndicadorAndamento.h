@@ -2,7 +2,6 @@
 
 #include "platform/Platform.h"
 
-#include <QElapsedTimer>
 #include <QString>
 
 #include <cstdint>
@@ -29,7 +28,6 @@ class IndicadorAndamento {
     // The bytes done of the total (-1: not known). Always true: the work goes on.
     bool Informar(int64_t feitos, int64_t total);
     void Concluir();
-    bool Ativo() const { return ativo_; }
 
     // The line for `acao` with `feitos` of `total` bytes done in `decorridoMs`.
     static QString Texto(const QString& acao, int64_t feitos, int64_t total, int64_t decorridoMs);
@@ -41,8 +39,9 @@ class IndicadorAndamento {
     QProgressBar* barra_;
     QLabel* linha_;
     QString acao_;
-    QElapsedTimer inicio_;
-    QElapsedTimer ultimo_;
+    // When the work began and when it was last drawn (the platform's GetTickCount64).
+    uint64_t inicio_ = 0;
+    uint64_t ultimo_ = 0;
     bool ativo_ = false;
     bool informado_ = false;
 };

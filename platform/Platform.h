@@ -131,12 +131,11 @@ class Platform {
     // once the rename is on the disk.
     virtual bool MoveFile(const QString& existing, const QString& target,
                           bool writeThrough = false) = 0;
-    // MoveFileExW with MOVEFILE_REPLACE_EXISTING: renames over an existing file.
-    virtual bool ReplaceFile(const QString& existing, const QString& target) = 0;
-    // MoveFileExW with MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH: ReplaceFile
-    // that returns only once the rename is on the disk, so that a power cut afterwards
-    // finds the target under its new content.
-    virtual bool ReplaceFileWriteThrough(const QString& existing, const QString& target) = 0;
+    // MoveFileExW with MOVEFILE_REPLACE_EXISTING: renames over an existing file. With
+    // `writeThrough` (MOVEFILE_WRITE_THROUGH as well) it returns only once the rename is on
+    // the disk, so that a power cut afterwards finds the target under its new content.
+    virtual bool ReplaceFile(const QString& existing, const QString& target,
+                             bool writeThrough = false) = 0;
     virtual bool DeleteFile(const QString& path) = 0;
     // Creates one folder level; fails with kAlreadyExists when the name exists.
     virtual bool CreateDirectory(const QString& path) = 0;
@@ -189,6 +188,8 @@ class Platform {
     // Application.Terminate: the program ends at its next return to the event loop.
     virtual void RequestTerminate() = 0;
     virtual QDateTime Now() = 0;
+    // GetTickCount64: milliseconds of a clock that only goes forward, for intervals.
+    virtual uint64_t GetTickCount64() = 0;
     // The process's whole command line, in Windows form (program name first).
     virtual QString CommandLine() = 0;
     virtual QString HostName() = 0;

@@ -28,11 +28,9 @@ class PlatformWrapper : public Platform {
                   bool writeThrough = false) override {
         return target_->MoveFile(existing, target, writeThrough);
     }
-    bool ReplaceFile(const QString& existing, const QString& target) override {
-        return target_->ReplaceFile(existing, target);
-    }
-    bool ReplaceFileWriteThrough(const QString& existing, const QString& target) override {
-        return target_->ReplaceFileWriteThrough(existing, target);
+    bool ReplaceFile(const QString& existing, const QString& target,
+                     bool writeThrough = false) override {
+        return target_->ReplaceFile(existing, target, writeThrough);
     }
     bool DeleteFile(const QString& path) override { return target_->DeleteFile(path); }
     bool CreateDirectory(const QString& path) override { return target_->CreateDirectory(path); }
@@ -76,6 +74,7 @@ class PlatformWrapper : public Platform {
     }
     void RequestTerminate() override { target_->RequestTerminate(); }
     QDateTime Now() override { return target_->Now(); }
+    uint64_t GetTickCount64() override { return target_->GetTickCount64(); }
     QString CommandLine() override { return target_->CommandLine(); }
     QString HostName() override { return target_->HostName(); }
     QString ExecutablePath() override { return target_->ExecutablePath(); }

@@ -141,10 +141,7 @@ bool CopyBytes(int in, int out, int64_t total, const ProgressRoutine& progress) 
         }
         return true;
     };
-    if (progress && !progress(0, total)) {
-        errno = ECANCELED;
-        return false;
-    }
+    if (!advance(0)) return false;
     bool kernelCopy = true;
     bool useSendfile = true;
     for (;;) {
@@ -329,20 +326,23 @@ bool PosixPlatform::CopyContents(const std::string& source, const struct stat& s
     return Succeed();
 }
 
+bool PosixPlatform::Renamed(const std::string& source, const std::string& destination,
+                            bool writeThrough) {
+    // The file has its new name; with write-through, both folders say so on the disk.
+    if (writeThrough) {
+        if (!SyncFolder(ParentOf(destination))) return Fail(errno, destination);
+        if (ParentOf(source) != ParentOf(destination) && !SyncFolder(ParentOf(source))) {
+            return Fail(errno, source);
+        }
+    }
+    return Succeed();
+}
+
 bool PosixPlatform::MoveFile(const QString& existing, const QString& target, bool writeThrough) {
     std::string source;
     std::string destination;
     if (!Resolve(existing, &source) || !Resolve(target, &destination)) return false;
-    // The file has its new name; with write-through, both folders say so on the disk.
-    const auto renamed = [&] {
-        if (writeThrough) {
-            if (!SyncFolder(ParentOf(destination))) return Fail(errno, destination);
-            if (ParentOf(source) != ParentOf(destination) && !SyncFolder(ParentOf(source))) {
-                return Fail(errno, source);
-            }
-        }
-        return Succeed();
-    };
+    const auto renamed = [&] { return Renamed(source, destination, writeThrough); };
     struct stat sourceInfo;
     if (lstat(source.c_str(), &sourceInfo) != 0) return Fail(errno, source);
 
@@ -390,7 +390,7 @@ bool PosixPlatform::MoveFile(const QString& existing, const QString& target, boo
     return Fail(error, source);
 }
 
-bool PosixPlatform::ReplaceFile(const QString& existing, const QString& target) {
+bool PosixPlatform::ReplaceFile(const QString& existing, const QString& target, bool writeThrough) {
     std::string source;
     std::string destination;
     if (!Resolve(existing, &source) || !Resolve(target, &destination)) return false;
@@ -401,26 +401,20 @@ bool PosixPlatform::ReplaceFile(const QString& existing, const QString& target) 
     if (lstat(destination.c_str(), &targetInfo) == 0 && S_ISDIR(targetInfo.st_mode)) {
         return FailWith(winerror::kAccessDenied);
     }
-    if (rename(source.c_str(), destination.c_str()) == 0) return Succeed();
+    if (rename(source.c_str(), destination.c_str()) == 0) {
+        return Renamed(source, destination, writeThrough);
+    }
     const int error = errno;
     if (error == EXDEV) {
         if (!S_ISREG(sourceInfo.st_mode)) return FailWith(winerror::kNotSameDevice);
         if (!CopyContents(source, sourceInfo, destination)) return false;
         if (unlink(source.c_str()) != 0) return Fail(errno, source);
-        return Succeed();
+        return Renamed(source, destination, writeThrough);
     }
     if (error == EISDIR || error == ENOTEMPTY || error == EEXIST) {
         return FailWith(winerror::kAccessDenied);
     }
     return Fail(error, source);
-}
-
-bool PosixPlatform::ReplaceFileWriteThrough(const QString& existing, const QString& target) {
-    if (!ReplaceFile(existing, target)) return false;
-    std::string destination;
-    if (!Resolve(target, &destination)) return false;
-    if (!SyncFolder(ParentOf(destination))) return Fail(errno, destination);
-    return Succeed();
 }
 
 bool PosixPlatform::DeleteFile(const QString& path) {
@@ -784,6 +778,13 @@ void PosixPlatform::ScheduleTermination(int delay) {
         }
         QCoreApplication::exit(0);
     });
+}
+
+uint64_t PosixPlatform::GetTickCount64() {
+    timespec agora{};
+    clock_gettime(CLOCK_MONOTONIC, &agora);
+    return static_cast<uint64_t>(agora.tv_sec) * 1000 +
+           static_cast<uint64_t>(agora.tv_nsec) / 1000000;
 }
 
 QDateTime PosixPlatform::Now() {

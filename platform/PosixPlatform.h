@@ -27,9 +27,8 @@ class PosixPlatform : public Platform {
     // With `writeThrough`, the folders of both names are flushed once the file is renamed.
     bool MoveFile(const QString& existing, const QString& target,
                   bool writeThrough = false) override;
-    bool ReplaceFile(const QString& existing, const QString& target) override;
-    // ReplaceFile, then the target's folder flushed.
-    bool ReplaceFileWriteThrough(const QString& existing, const QString& target) override;
+    bool ReplaceFile(const QString& existing, const QString& target,
+                     bool writeThrough = false) override;
     bool DeleteFile(const QString& path) override;
     bool CreateDirectory(const QString& path) override;
     bool RemoveDirectory(const QString& path) override;
@@ -69,6 +68,7 @@ class PosixPlatform : public Platform {
     void RequestTerminate() override;
     // The local time, to the second.
     QDateTime Now() override;
+    uint64_t GetTickCount64() override;
     QString CommandLine() override;
     QString HostName() override;
     QString ExecutablePath() override;
@@ -86,6 +86,9 @@ class PosixPlatform : public Platform {
     bool Resolve(const QString& windowsPath, std::string* nativePath);
     bool Succeed();
     bool FailWith(uint32_t code);
+    // The end of a successful rename of `source` to `destination`: with `writeThrough`,
+    // the folders of both names flushed (a failure to flush fails the call).
+    bool Renamed(const std::string& source, const std::string& destination, bool writeThrough);
     // The copy of CopyFile once both paths are checked: a temporary file in the
     // target's folder, renamed over the target when complete.
     bool CopyContents(const std::string& source, const struct stat& sourceInfo,

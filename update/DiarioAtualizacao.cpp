@@ -137,7 +137,7 @@ bool DiarioAtualizacao::Gravar(Platform& plataforma) const {
         plataforma.SetLastError(erro);
         return false;
     }
-    return plataforma.ReplaceFileWriteThrough(temporario, caminho);
+    return plataforma.ReplaceFile(temporario, caminho, /*writeThrough=*/true);
 }
 
 DiarioAtualizacao::Leitura DiarioAtualizacao::Ler(Platform& plataforma, DiarioAtualizacao* diario) {

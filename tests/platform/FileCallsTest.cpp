@@ -148,16 +148,14 @@ TEST_F(FileCallsTest, EachCallSucceedsOrFailsWithItsWindowsCode) {
          Unchanged},
 
         {"replace with the write going through",
-         [&](Platform& p) { return p.ReplaceFileWriteThrough(f, "C:\\PASTA\\Arquivo.txt"); }, true,
+         [&](Platform& p) { return p.ReplaceFile(f, "C:\\PASTA\\Arquivo.txt", true); }, true,
          kSuccess,
          [](const TempDrives& d) {
              EXPECT_EQ(d.ReadNative("c/Pasta/Arquivo.txt"), "fonte");
              EXPECT_FALSE(d.ExistsNative("c/Fonte.txt"));
          }},
         {"replace with the write going through, from a missing file",
-         [](Platform& p) {
-             return p.ReplaceFileWriteThrough("C:\\Falta.txt", "C:\\Pasta\\Arquivo.txt");
-         },
+         [](Platform& p) { return p.ReplaceFile("C:\\Falta.txt", "C:\\Pasta\\Arquivo.txt", true); },
          false, kFileNotFound, Unchanged},
 
         {"information of a file",

@@ -60,24 +60,15 @@ bool PlataformaFalhas::GetDiskFreeSpaceEx(const QString& directory, uint64_t* fr
     return true;
 }
 
-bool PlataformaFalhas::ReplaceFile(const QString& existing, const QString& target) {
+bool PlataformaFalhas::ReplaceFile(const QString& existing, const QString& target,
+                                   bool writeThrough) {
     if (aoSubstituir) {
         if (const uint32_t erro = aoSubstituir(existing, target); erro != 0) {
             SetLastError(erro);
             return false;
         }
     }
-    return PlatformWrapper::ReplaceFile(existing, target);
-}
-
-bool PlataformaFalhas::ReplaceFileWriteThrough(const QString& existing, const QString& target) {
-    if (aoSubstituir) {
-        if (const uint32_t erro = aoSubstituir(existing, target); erro != 0) {
-            SetLastError(erro);
-            return false;
-        }
-    }
-    return PlatformWrapper::ReplaceFileWriteThrough(existing, target);
+    return PlatformWrapper::ReplaceFile(existing, target, writeThrough);
 }
 
 }  // namespace orvalis::teste

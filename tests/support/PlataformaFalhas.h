@@ -25,7 +25,7 @@ class PlataformaFalhas : public PlatformWrapper {
     // Runs before every rename; a non-zero result fails it with that Windows error code,
     // leaving the files untouched (the rename is still recorded in `movimentos`).
     std::function<uint32_t(const QString& origem, const QString& destino)> aoMover;
-    // Runs before every replace (ReplaceFile, ReplaceFileWriteThrough); a non-zero result
+    // Runs before every replace (ReplaceFile, write-through or not); a non-zero result
     // fails it with that Windows error code, leaving the files untouched.
     std::function<uint32_t(const QString& origem, const QString& destino)> aoSubstituir;
     // Runs before every whole-file read; a non-zero result fails it with that code.
@@ -45,8 +45,8 @@ class PlataformaFalhas : public PlatformWrapper {
     bool MoveFile(const QString& existing, const QString& target,
                   bool writeThrough = false) override;
     bool ReadFile(const QString& path, QByteArray* contents) override;
-    bool ReplaceFile(const QString& existing, const QString& target) override;
-    bool ReplaceFileWriteThrough(const QString& existing, const QString& target) override;
+    bool ReplaceFile(const QString& existing, const QString& target,
+                     bool writeThrough = false) override;
     bool FileExists(const QString& path) override;
     bool NativePath(const QString& windowsPath, std::string* nativePath) override;
     bool GetDiskFreeSpaceEx(const QString& directory, uint64_t* freeBytesAvailable) override;

@@ -56,15 +56,12 @@ bool PlataformaQueda::MoveFile(const QString& existing, const QString& target, b
     return PlatformWrapper::MoveFile(existing, target, writeThrough);
 }
 
-bool PlataformaQueda::ReplaceFile(const QString& existing, const QString& target) {
-    Passo(QStringLiteral("substituir ") + existing + QStringLiteral(" -> ") + target);
-    return PlatformWrapper::ReplaceFile(existing, target);
-}
-
-bool PlataformaQueda::ReplaceFileWriteThrough(const QString& existing, const QString& target) {
-    Passo(QStringLiteral("substituir com gravação direta ") + existing + QStringLiteral(" -> ") +
-          target);
-    return PlatformWrapper::ReplaceFileWriteThrough(existing, target);
+bool PlataformaQueda::ReplaceFile(const QString& existing, const QString& target,
+                                  bool writeThrough) {
+    Passo((writeThrough ? QStringLiteral("substituir com gravação direta ")
+                        : QStringLiteral("substituir ")) +
+          existing + QStringLiteral(" -> ") + target);
+    return PlatformWrapper::ReplaceFile(existing, target, writeThrough);
 }
 
 bool PlataformaQueda::DeleteFile(const QString& path) {

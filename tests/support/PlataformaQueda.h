@@ -37,8 +37,8 @@ class PlataformaQueda : public PlatformWrapper {
                   const ProgressRoutine& progress = nullptr) override;
     bool MoveFile(const QString& existing, const QString& target,
                   bool writeThrough = false) override;
-    bool ReplaceFile(const QString& existing, const QString& target) override;
-    bool ReplaceFileWriteThrough(const QString& existing, const QString& target) override;
+    bool ReplaceFile(const QString& existing, const QString& target,
+                     bool writeThrough = false) override;
     bool DeleteFile(const QString& path) override;
     bool CreateDirectory(const QString& path) override;
     bool RemoveDirectory(const QString& path) override;

@@ -40,6 +40,8 @@ class PlataformaTeste : public PlatformWrapper {
 
     // --- what the program sees ---
     QDateTime agora = QDateTime(QDate(2026, 12, 10), QTime(14, 30, 5));
+    // The interval clock (GetTickCount64), which stands still unless a test moves it.
+    uint64_t tiques = 0;
     QString linhaComando = QStringLiteral("orvalisAtualizador.exe");
     QString caminhoExecutavel;
     QString nomeMaquina = QStringLiteral("SERVIDOR-TESTE");
@@ -58,6 +60,7 @@ class PlataformaTeste : public PlatformWrapper {
     void RequestTerminate() override;
     int ShellExecute(const QString& file, const QString& parameters) override;
     QDateTime Now() override { return agora; }
+    uint64_t GetTickCount64() override { return tiques; }
     QString CommandLine() override { return linhaComando; }
     QString HostName() override { return nomeMaquina; }
     QString ExecutablePath() override { return caminhoExecutavel; }
