@@ -9,17 +9,6 @@
 
 namespace orvalis {
 
-namespace {
-
-// The arguments after the program's name.
-QStringList Argumentos(Platform& plataforma) {
-    QStringList argumentos = DividirLinhaComando(plataforma.CommandLine());
-    if (!argumentos.isEmpty()) argumentos.removeFirst();
-    return argumentos;
-}
-
-}  // namespace
-
 void TfrmPrincipal::LerParametros() {
     const QStringList argumentos = Argumentos(plataforma_);
     // From the last to the first, so that the earliest occurrence of a prefix stays.

@@ -1,5 +1,7 @@
 #include "app/LinhaComando.h"
 
+#include "platform/Platform.h"
+
 #include <limits>
 
 namespace orvalis {
@@ -67,6 +69,12 @@ int32_t TextoParaInteiro(const QString& texto, int32_t padrao) {
     if (negativo) valor = -valor;
     if (valor > std::numeric_limits<int32_t>::max()) return padrao;
     return static_cast<int32_t>(valor);
+}
+
+QStringList Argumentos(Platform& plataforma) {
+    QStringList argumentos = DividirLinhaComando(plataforma.CommandLine());
+    if (!argumentos.isEmpty()) argumentos.removeFirst();
+    return argumentos;
 }
 
 }  // namespace orvalis

@@ -5,12 +5,17 @@
 
 namespace orvalis {
 
-QString RotuloQuebraLinha::TextoExibido(const QString& texto) {
+namespace {
+
+// The text as it is drawn.
+QString TextoExibido(const QString& texto) {
     QString exibido = texto;
     exibido.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     exibido.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     return exibido;
 }
+
+}  // namespace
 
 void RotuloQuebraLinha::paintEvent(QPaintEvent* event) {
     if (!text().contains(QLatin1Char('\r'))) {

@@ -13,9 +13,6 @@ class RotuloQuebraLinha : public QLabel {
   public:
     using QLabel::QLabel;
 
-    // The text as it is drawn.
-    static QString TextoExibido(const QString& texto);
-
   protected:
     void paintEvent(QPaintEvent* event) override;
 };

@@ -1,5 +1,6 @@
 #include "app/UnPrincipal.h"
 
+#include "app/IndicadorAndamento.h"
 #include "app/LinhaComando.h"
 #include "app/PaginasDoPrograma.h"
 #include "app/RotuloClicavel.h"
@@ -16,6 +17,7 @@
 #include "net/Endpoints.h"
 #include "net/MensagemEmail.h"
 #include "platform/Platform.h"
+#include "update/Desfecho.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -331,8 +333,7 @@ void TfrmPrincipal::FormShow() {
     // The support technician's start on the server, without arguments, from a folder
     // that holds the journal of an interrupted update: its undo comes first, in place
     // of the notice that only the ERP starts this program.
-    if (DividirLinhaComando(plataforma_.CommandLine()).size() <= 1 &&
-        DiarioAtualizacao::Existe(plataforma_)) {
+    if (Argumentos(plataforma_).isEmpty() && DiarioAtualizacao::Existe(plataforma_)) {
         PrepararRecuperacao();
         return;
     }
@@ -362,46 +363,33 @@ void TfrmPrincipal::TimerRecuperarAtualizacaoTimer() {
             btOk->show();
             btOk->setFocus();
         };
-        const std::unique_ptr<ExclusiveFile> reserva = DiarioAtualizacao::Reservar(plataforma_);
+        const std::unique_ptr<ExclusiveFile> reserva = ReservarInstalacao();
+        bool recuperada = false;
         if (reserva == nullptr) {
-            AdicionarLog(QStringLiteral("   - Erro: Outra execução do atualizador está em "
-                                        "andamento neste servidor: ") +
-                         DiarioAtualizacao::CaminhoReserva(plataforma_));
-            concluir(false);
+            concluir(recuperada);
             return;
         }
-        bool recuperada = false;
-        try {
-            recuperada = RecuperarAtualizacaoInterrompida();
-        } catch (...) {
-            concluir(false);
-            throw;
-        }
-        concluir(recuperada);
+        ConcluirApos([&] { concluir(recuperada); },
+                     [&] { recuperada = RecuperarAtualizacaoInterrompida(); });
     });
 }
 
 void TfrmPrincipal::closeEvent(QCloseEvent* event) {
-    if (fechamentoPeloPrograma_) {
-        // The workstation refresh closes the window itself, inside its own run.
-        if (!regraFechamentoExecutada_) {
-            regraFechamentoExecutada_ = true;
-            FormClose();
-        }
-        event->accept();
-        return;
-    }
     // Closing in the middle of a run would start the calling application and end the
     // program under a run that still holds the database, or before the workstation's
-    // copy is whole.
-    if (executor_.EmExecucao()) {
+    // copy is whole. Only the workstation refresh closes the window inside its own run.
+    if (!fechamentoPeloPrograma_ && executor_.EmExecucao()) {
         event->ignore();
         return;
     }
     // Once per program run: a second close must not start the application again.
     if (!regraFechamentoExecutada_) {
         regraFechamentoExecutada_ = true;
-        executor_.Executar([this] { FormClose(); });
+        if (fechamentoPeloPrograma_) {
+            FormClose();
+        } else {
+            executor_.Executar([this] { FormClose(); });
+        }
     }
     event->accept();
 }

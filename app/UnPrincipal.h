@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/ExecutorEventos.h"
-#include "app/IndicadorAndamento.h"
+#include "platform/Platform.h"
 #include "update/DiarioAtualizacao.h"
 
 #include <QDateTime>
@@ -10,6 +10,7 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 class QCloseEvent;
@@ -31,6 +32,7 @@ class ConexaoBanco;
 class ConfiguracaoTls;
 class ConsultaSql;
 class ExecutorSql;
+class IndicadorAndamento;
 class ManifestoLiberacao;
 class MensagemEmail;
 class Platform;
@@ -212,20 +214,21 @@ class TfrmPrincipal : public QWidget {
     void VerificarLiberacao();
     // The download of one package for BaixarEDescompactar. With a key: refused at once
     // (its line logged, nothing fetched) when the kept manifest has no row of that name;
-    // otherwise downloaded under the name `arquivoLocal` + ".conferir", compared with its
-    // row (size and SHA-256, streamed) and only then renamed onto `arquivoLocal`. A
+    // otherwise downloaded into BaixarArquivoHttp's temporary file, compared there with
+    // its row (size and SHA-256, streamed) and only then renamed onto `arquivoLocal`. A
     // package that does not match is deleted and its line logged; a destination that
     // held a file keeps it. False for a refused or failed download; raises ErroOrvalis
     // when the file cannot be created or renamed. Without a key: BaixarArquivoHttp.
     bool BaixarPacoteConferido(const QString& url, const QString& nomeArquivo,
                                const QString& arquivoLocal,
                                const ProgressRoutine& progresso = nullptr);
-    // The base URL that the release's files come from now (BuscarSiteAtivo's probes),
-    // adding every certificate they refused to itCertificadosRecusados. Once a
+    // The URL of the file `nome` of the release folder ("/update/Atualizacao/orvalis%20Empresa/"
+    // on the base URL that BuscarSiteAtivo's probes choose now), adding every certificate
+    // they refused to itCertificadosRecusados. Once a
     // certificate was refused in this run, nothing comes over plain HTTP: when the
     // probes would fall back to it, the refusals and the reason are logged,
     // itDownloadAplicativo is cleared and the silent abort ends the download.
-    QString SiteDosPacotes();
+    QString UrlDoPacote(const QString& nome);
     void Fase3BackupAplicativos();
     void Fase4BackupBanco();
     void Fase5ExecutarPacotes();
@@ -238,11 +241,13 @@ class TfrmPrincipal : public QWidget {
     void EnviarEmailLog();
 
     // --- the journal of a server update and the recovery of an interrupted one ---
-    // Records that the run has passed `etapa`, durably (see DiarioAtualizacao). The
-    // first boundary, kRetencao, starts the run's journal from the run's state. False,
-    // with the error line logged, when the journal cannot be written; the caller then
+    // Records that the run has passed `etapa`, durably (see DiarioAtualizacao), with the
+    // fields that `completar` sets for that boundary. The first boundary written starts
+    // the run's journal from the run's state. False, with the error line logged, when the
+    // journal cannot be written; the run's journal then stays as it was, and the caller
     // stops the run before the step the boundary guards.
-    bool GravarEtapa(DiarioAtualizacao::Etapa etapa);
+    bool GravarEtapa(DiarioAtualizacao::Etapa etapa,
+                     const std::function<void(DiarioAtualizacao&)>& completar = nullptr);
     // Finishes the undo of a server update that was cut off, as its journal in the
     // updater's folder calls for: the live name back, the database and (from phase 6
     // on) the executables from the run's backup, nothing restored once the stamp was
@@ -251,6 +256,10 @@ class TfrmPrincipal : public QWidget {
     // logged then). False when it cannot proceed: its error line says what is missing
     // and where, nothing more is changed and the journal stays.
     bool RecuperarAtualizacaoInterrompida();
+    // The reservation of this installation for one run or recovery (see
+    // DiarioAtualizacao::Reservar), held while the result lives. Null when another
+    // process holds it; the line that says so is then logged.
+    std::unique_ptr<ExclusiveFile> ReservarInstalacao();
 
     // --- the workstation refresh ---
     void AtualizarMaquinaLocal();

@@ -48,14 +48,16 @@ void TfrmPrincipal::Fase1Verificacoes() {
     // it: the journal says where it is before it goes there. A rename that cannot
     // succeed (no live file, or a held file already there that is not this run's) needs
     // none, and must not make a recovery take that held file for this run's.
-    const bool podeRenomear = plataforma().FileExists(itParametroCaminhoCompartilhadoBD) &&
-                              !plataforma().FileExists(arquivoRetido);
-    if (podeRenomear && !GravarEtapa(DiarioAtualizacao::Etapa::kRetencao)) {
+    // The run stops with the database under its live name and the retry button shown.
+    const auto falhar = [this] {
         itDesconectouBanco = false;
         btRefresh->show();
         btAbortar->show();
         Abortar();
-    }
+    };
+    const bool podeRenomear = plataforma().FileExists(itParametroCaminhoCompartilhadoBD) &&
+                              !plataforma().FileExists(arquivoRetido);
+    if (podeRenomear && !GravarEtapa(DiarioAtualizacao::Etapa::kRetencao)) falhar();
     // The rename is the exclusive-access test: it is refused while anybody has the file
     // open, and once it succeeds nobody can open the database by its name.
     // Through to the disk: after a power cut the journal and the name agree.
@@ -82,10 +84,7 @@ void TfrmPrincipal::Fase1Verificacoes() {
         plataforma().MoveFile(
             arquivoRetido, ArquivoNaPastaDe(itParametroCaminhoCompartilhadoBD, kNomeArquivoVivo));
         AdicionarLog(QStringLiteral("   - Erro na conexão com o Banco: ") + arquivoRetido);
-        itDesconectouBanco = false;
-        btRefresh->show();
-        btAbortar->show();
-        Abortar();
+        falhar();
     }
 
     VerificarScriptRodado();

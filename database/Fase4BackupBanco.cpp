@@ -49,6 +49,7 @@ void TfrmPrincipal::Fase4BackupBanco() {
 
     const QString arquivoRetido =
         ArquivoNaPastaDe(itParametroCaminhoCompartilhadoBD, kNomeArquivoRetido);
+    const QString backup = PastaBackupExecucao() + QLatin1Char('\\') + kNomeArquivoRetido;
     bool copiou = false;
     try {
         // The engine writes pages in the background even for an idle attachment, and a
@@ -57,9 +58,7 @@ void TfrmPrincipal::Fase4BackupBanco() {
         IBDatabase1->Desconectar();
         const Andamento andamento(indicadorAndamento(),
                                   QStringLiteral("Copiando o banco de dados para o backup"));
-        copiou = plataforma().CopyFile(
-            arquivoRetido, PastaBackupExecucao() + QLatin1Char('\\') + kNomeArquivoRetido,
-            andamento.Rotina());
+        copiou = plataforma().CopyFile(arquivoRetido, backup, andamento.Rotina());
     } catch (const std::exception&) {
         copiou = false;
     }
@@ -80,19 +79,22 @@ void TfrmPrincipal::Fase4BackupBanco() {
     }
     // The copy is on the disk (the platform flushes it); phase 5 changes nothing until
     // the journal, which a recovery trusts the copy by, is on the disk too.
-    const QString backup = PastaBackupExecucao() + QLatin1Char('\\') + kNomeArquivoRetido;
     FileInformation copia;
     if (!plataforma().GetFileInformation(backup, &copia)) {
         AdicionarLog(kErroBackup);
         Abortar();
     }
-    Diario().tamanhoBackup = copia.size;
-    Diario().executaveis.clear();
     // What phase 3 saved, as the restore of the executables finds it.
+    QStringList executaveis;
     for (const QString& nome : ListarExecutaveis(plataforma(), PastaBackupExecucao())) {
-        if (AplicativoAtualizavel(nome)) Diario().executaveis << nome;
+        if (AplicativoAtualizavel(nome)) executaveis << nome;
     }
-    if (!GravarEtapa(DiarioAtualizacao::Etapa::kBackupBanco)) Abortar();
+    if (!GravarEtapa(DiarioAtualizacao::Etapa::kBackupBanco, [&](DiarioAtualizacao& diario) {
+            diario.tamanhoBackup = copia.size;
+            diario.executaveis = executaveis;
+        })) {
+        Abortar();
+    }
     AdicionarLog(QStringLiteral("   - OK"));
     AdicionarLog(QStringLiteral("   - Fase 4 concluída com sucesso."));
     plataforma().ProcessMessages();

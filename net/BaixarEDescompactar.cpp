@@ -17,7 +17,7 @@ const QString kPacoteDll = QStringLiteral("orvalisPacoteDll.rar");
 
 }  // namespace
 
-QString TfrmPrincipal::SiteDosPacotes() {
+QString TfrmPrincipal::UrlDoPacote(const QString& nome) {
     const SondagemSites site = SondarSites(Endpoints::Atuais());
     for (const RecusaCertificado& recusa : site.recusas) {
         if (!itCertificadosRecusados.contains(recusa.Descricao())) {
@@ -36,7 +36,7 @@ QString TfrmPrincipal::SiteDosPacotes() {
         itDownloadAplicativo = false;
         Abortar();
     }
-    return site.url;
+    return site.url + QStringLiteral("/update/Atualizacao/orvalis%20Empresa/") + nome;
 }
 
 void TfrmPrincipal::BaixarEDescompactar(const QString& nomeArquivo, const QString& pastaDestino,
@@ -46,8 +46,7 @@ void TfrmPrincipal::BaixarEDescompactar(const QString& nomeArquivo, const QStrin
     AdicionarLog(QStringLiteral("   - Fazendo download do ") + nomeArquivo +
                  QStringLiteral(" em: ") + pastaDestino);
     try {
-        const QString url = SiteDosPacotes() +
-                            QStringLiteral("/update/Atualizacao/orvalis%20Empresa/") + nomeArquivo;
+        const QString url = UrlDoPacote(nomeArquivo);
         {
             const Andamento andamento(indicadorAndamento(),
                                       QStringLiteral("Baixando ") + nomeArquivo);

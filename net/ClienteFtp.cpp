@@ -3,6 +3,7 @@
 #include "app/Erros.h"
 #include "net/ResolucaoNomes.h"
 #include "net/SocketVigiado.h"
+#include "platform/Ansi.h"
 
 #include <Poco/Exception.h>
 #include <Poco/Net/FTPClientSession.h>
@@ -11,6 +12,7 @@
 
 #include <ios>
 #include <istream>
+#include <stdexcept>
 #include <string>
 
 namespace orvalis {
@@ -19,17 +21,11 @@ namespace {
 
 // A release folder lists a few names; a listing of more than this is not one.
 constexpr size_t kMaiorListagem = 1024 * 1024;
-// A reply, all of its lines, is far smaller.
-constexpr size_t kMaiorRespostaControle = 64 * 1024;
-
-QString DoPoco(const std::string& texto) {
-    return QString::fromStdString(texto);
-}
 
 [[noreturn]] void Falhar(const QString& oQue, const std::exception& erro) {
     const auto* poco = dynamic_cast<const Poco::Exception*>(&erro);
     throw ErroOrvalis(oQue + QStringLiteral(": ") +
-                      (poco != nullptr ? DoPoco(poco->displayText()) : DoPoco(erro.what())));
+                      (poco != nullptr ? FromUtf8(poco->displayText()) : FromUtf8(erro.what())));
 }
 
 }  // namespace
@@ -73,8 +69,8 @@ void ClienteFtp::Conectar() {
         const Poco::Net::SocketAddress endereco =
             ResolucaoNomes::Resolver(host.toStdString(), static_cast<Poco::UInt16>(porta),
                                      limiteResolucao, ResolucaoNomes::Familia::Ipv4Primeiro);
-        auto* conexao =
-            new SocketVigiado({limiteLeitura, velocidadeMinima, kMaiorRespostaControle});
+        auto* conexao = new SocketVigiado(
+            {limiteLeitura, velocidadeMinima, VigiaTransferencia::kMaiorRespostaDialogo});
         const Poco::Net::StreamSocket controle(conexao);
         conexao->Conectar(endereco, std::chrono::milliseconds(0));
         // The greeting is read here, under the control connection's limits.
@@ -113,7 +109,7 @@ void ClienteFtp::MudarPasta(const QString& pasta) {
     }
     if (status != 200 && status != 250 && status != 257) {
         throw ErroOrvalis(QStringLiteral("Falha ao mudar para a pasta \"%1\" do FTP: %2")
-                              .arg(pasta, DoPoco(resposta)));
+                              .arg(pasta, FromUtf8(resposta)));
     }
 }
 
@@ -130,16 +126,11 @@ QStringList ClienteFtp::ListarNomes() {
         char bloco[8192];
         while (dados.read(bloco, sizeof bloco) || dados.gcount() > 0) {
             texto.append(bloco, static_cast<size_t>(dados.gcount()));
-            if (texto.size() > kMaiorListagem) {
-                throw ErroOrvalis(
-                    QStringLiteral("Falha na listagem da pasta do FTP: a "
-                                   "listagem passa de 1 MiB."));
-            }
+            if (texto.size() > kMaiorListagem)
+                throw std::length_error("a listagem passa de 1 MiB.");
         }
         sessao_->endList();
         sessao_->setFileType(Poco::Net::FTPClientSession::TYPE_BINARY);
-    } catch (const ErroOrvalis&) {
-        throw;
     } catch (const std::exception& erro) {
         Falhar(QStringLiteral("Falha na listagem da pasta do FTP"), erro);
     }

@@ -3,6 +3,7 @@
 #include "net/ConfiguracaoTls.h"
 #include "net/ResolucaoNomes.h"
 #include "net/SocketVigiado.h"
+#include "platform/Ansi.h"
 
 #include <Poco/AutoPtr.h>
 #include <Poco/Exception.h>
@@ -32,25 +33,17 @@ constexpr size_t kMaiorLinhaChunk = 4096;
 // the library's version.
 constexpr const char* kAgente = "orvalisAtualizador/2.8 (Poco)";
 
-// The body is decoded here and not by Poco's response stream: that stream ends quietly
-// when a plain connection closes before the Content-Length or the last chunk, which
-// would pass a cut transfer off as a whole one.
-class Fonte {
-  public:
-    virtual ~Fonte() = default;
-    // Up to `tamanho` bytes; 0 at the end of the connection. Throws Poco's errors.
-    virtual int Ler(char* destino, std::streamsize tamanho) = 0;
-};
-
 // The session gets its connection made (the name resolved within its limit, the TLS
 // handshake done) and never makes another: Poco's own would resolve the name without a
 // limit, and, with keep-alive, reconnect and send the request again when the first
 // write fails, so that a refused certificate would cost two handshakes.
-class SessaoUnica final : public Poco::Net::HTTPClientSession, public Fonte {
+class SessaoUnica final : public Poco::Net::HTTPClientSession {
   public:
     explicit SessaoUnica(const Poco::Net::StreamSocket& conexao) : HTTPClientSession(conexao) {}
 
-    int Ler(char* destino, std::streamsize tamanho) override { return read(destino, tamanho); }
+    // Up to `tamanho` bytes of the body; 0 at the end of the connection. Throws Poco's
+    // errors.
+    int Ler(char* destino, std::streamsize tamanho) { return read(destino, tamanho); }
 
   protected:
     int write(const char* dados, std::streamsize tamanho) override {
@@ -63,9 +56,12 @@ class SessaoUnica final : public Poco::Net::HTTPClientSession, public Fonte {
 
 enum class Corpo { Inteiro, Cortado, Recusado };
 
+// The body is decoded here and not by Poco's response stream: that stream ends quietly
+// when a plain connection closes before the Content-Length or the last chunk, which
+// would pass a cut transfer off as a whole one.
 class Leitor {
   public:
-    Leitor(Fonte& fonte, const ClienteHttp::Receptor& receptor)
+    Leitor(SessaoUnica& fonte, const ClienteHttp::Receptor& receptor)
         : fonte_(fonte), receptor_(receptor), bloco_(kTamanhoBloco) {}
 
     // Exactly `restante` bytes.
@@ -144,21 +140,13 @@ class Leitor {
         }
     }
 
-    Fonte& fonte_;
+    SessaoUnica& fonte_;
     const ClienteHttp::Receptor& receptor_;
     std::vector<char> bloco_;
     char adiante_[512];
     size_t adianteInicio_ = 0;
     size_t adianteFim_ = 0;
 };
-
-QString DoPoco(const std::string& texto) {
-    return QString::fromStdString(texto);
-}
-
-}  // namespace
-
-namespace {
 
 ClienteHttp::Limites& EmVigor() {
     static ClienteHttp::Limites limites;
@@ -240,7 +228,7 @@ bool ClienteHttp::Obter(const QString& url, const Receptor& corpo) {
             // The answer is no whatever the body says: it is not read.
             erro_ = QStringLiteral("O servidor respondeu %1 %2.")
                         .arg(status_)
-                        .arg(DoPoco(resposta.getReason()));
+                        .arg(FromUtf8(resposta.getReason()));
             return false;
         }
 
@@ -270,9 +258,9 @@ bool ClienteHttp::Obter(const QString& url, const Receptor& corpo) {
         }
         return true;
     } catch (const Poco::Exception& erro) {
-        erro_ = DoPoco(erro.displayText());
+        erro_ = FromUtf8(erro.displayText());
     } catch (const std::exception& erro) {
-        erro_ = DoPoco(erro.what());
+        erro_ = FromUtf8(erro.what());
     }
     if (!conexao.isNull()) recusa_ = conexao->Recusa();
     return false;

@@ -11,13 +11,6 @@
 
 namespace orvalis {
 
-namespace {
-
-// A reply line is far smaller; a server that sends more is not one to wait for.
-constexpr size_t kMaiorResposta = 64 * 1024;
-
-}  // namespace
-
 ClientePop3::ClientePop3() = default;
 
 ClientePop3::~ClientePop3() {
@@ -29,7 +22,8 @@ void ClientePop3::Conectar() {
         const Poco::Net::SocketAddress endereco =
             ResolucaoNomes::Resolver(ToUtf8(host), static_cast<Poco::UInt16>(porta),
                                      limiteResolucao, ResolucaoNomes::Familia::Ipv4Primeiro);
-        auto* conexao = new SocketVigiado({limiteInatividade, velocidadeMinima, kMaiorResposta});
+        auto* conexao = new SocketVigiado(
+            {limiteInatividade, velocidadeMinima, VigiaTransferencia::kMaiorRespostaDialogo});
         const Poco::Net::StreamSocket tcp(conexao);
         conexao->Conectar(endereco, limiteConexao);
         socket_ = tcp;

@@ -20,10 +20,6 @@ namespace orvalis {
 
 namespace {
 
-// A reply, all of its lines, is far smaller; a server that sends more is not one to
-// wait for.
-constexpr size_t kMaiorResposta = 64 * 1024;
-
 std::string Base64(const QString& texto) {
     return texto.toUtf8().toBase64().toStdString();
 }
@@ -76,8 +72,8 @@ void ClienteSmtp::Conectar() {
                 ResolucaoNomes::Resolver(ToUtf8(host), static_cast<Poco::UInt16>(porta),
                                          limiteResolucao, ResolucaoNomes::Familia::Ipv4Primeiro);
             const auto inicio = std::chrono::steady_clock::now();
-            auto* conexao =
-                new SocketVigiado({limiteInatividade, velocidadeMinima, kMaiorResposta});
+            auto* conexao = new SocketVigiado(
+                {limiteInatividade, velocidadeMinima, VigiaTransferencia::kMaiorRespostaDialogo});
             const Poco::Net::StreamSocket tcp(conexao);
             conexao->Conectar(endereco, limiteConexao);
             // The handshake runs in what is left of the connection's limit; the host name

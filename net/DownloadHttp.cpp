@@ -2,6 +2,7 @@
 
 #include "app/Erros.h"
 #include "app/UnFuncaoOrvalis.h"
+#include "net/EspacoLivre.h"
 #include "platform/Platform.h"
 
 #include <QRandomGenerator>
@@ -18,16 +19,12 @@ namespace {
 // writes.
 constexpr size_t kTamanhoEscrita = 1024 * 1024;
 constexpr int kTentativasNome = 16;
-// A download never leaves less than this free on the destination's drive, where the
-// customer's database lives too: a body without end stops there.
-constexpr uint64_t kLivreMinimo = uint64_t{1} << 30;
 
-// Whether `tamanho` more bytes can go to the destination's drive; a drive whose free space
-// cannot be read takes nothing more.
+// Whether `tamanho` more bytes can go to the destination's drive: a body without end
+// stops there. A drive whose free space cannot be read takes nothing more.
 bool CabeNaUnidade(Platform& plataforma, const QString& pasta, uint64_t tamanho) {
     uint64_t livres = 0;
-    return plataforma.GetDiskFreeSpaceEx(pasta, &livres) && livres >= tamanho &&
-           livres - tamanho >= kLivreMinimo;
+    return plataforma.GetDiskFreeSpaceEx(pasta, &livres) && DeixaLivre(livres, tamanho);
 }
 
 QString MensagemCriacao(Platform& plataforma, const QString& destino, uint32_t codigo) {
@@ -65,7 +62,8 @@ bool BaixarArquivoHttp(Platform& plataforma, const QString& url, const QString& 
 }
 
 bool BaixarArquivoHttp(Platform& plataforma, const QString& url, const QString& destino,
-                       const ClienteHttp::Limites& limites, const ProgressRoutine& progresso) {
+                       const ClienteHttp::Limites& limites, const ProgressRoutine& progresso,
+                       const std::function<bool(const QString& temporario)>& aceitar) {
     QString temporario;
     std::unique_ptr<WritableFile> arquivo = CriarTemporario(plataforma, destino, &temporario);
     bool recebido = false;
@@ -99,6 +97,7 @@ bool BaixarArquivoHttp(Platform& plataforma, const QString& url, const QString& 
         }
         recebido = arquivo->Close() && recebido;
         arquivo.reset();
+        if (recebido && aceitar) recebido = aceitar(temporario);
     } catch (...) {
         arquivo.reset();
         plataforma.DeleteFile(temporario);

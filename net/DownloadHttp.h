@@ -5,6 +5,8 @@
 
 #include <QString>
 
+#include <functional>
+
 namespace orvalis {
 
 class Platform;
@@ -24,8 +26,12 @@ class Platform;
 // BaixarArquivoHttp is this with the limits in force (ClienteHttp::LimitesEmVigor).
 // With `progresso`, the routine hears of the bytes received of the size the response
 // announced (-1 for a chunked body) as they arrive; returning false stops the transfer.
+// With `aceitar`, the whole body, closed in its temporary file, replaces `destino` only
+// when the routine, given that file's path, returns true; otherwise the outcome is false
+// as for a body that did not arrive (an exception from it goes on, the file deleted).
 bool BaixarArquivoHttp(Platform& plataforma, const QString& url, const QString& destino,
                        const ClienteHttp::Limites& limites,
-                       const ProgressRoutine& progresso = nullptr);
+                       const ProgressRoutine& progresso = nullptr,
+                       const std::function<bool(const QString& temporario)>& aceitar = nullptr);
 
 }  // namespace orvalis

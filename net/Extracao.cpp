@@ -3,6 +3,7 @@
 #include "app/Erros.h"
 #include "net/CabecalhosRar.h"
 #include "net/CrcEmParalelo.h"
+#include "net/EspacoLivre.h"
 #include "platform/Ansi.h"
 #include "platform/Platform.h"
 
@@ -29,8 +30,6 @@ namespace {
 // used never depends on the archive.
 constexpr size_t kTamanhoBloco = size_t{1} << 20;
 
-// What an entry must leave free on the target drive.
-constexpr uint64_t kLivreMinimo = uint64_t{1} << 30;
 // While an entry is written, the free space is asked again after this many bytes.
 constexpr uint64_t kIntervaloEspaco = uint64_t{16} << 20;
 
@@ -108,7 +107,6 @@ class LeitorArquivo {
         return arquivo_ != nullptr;
     }
     uint32_t erro() const { return erro_; }
-    bool falhou() const { return erro_ != winerror::kSuccess; }
     // The file has been read to its end and held nothing.
     bool vazio() const { return fim_ && posicao_ == 0; }
 
@@ -365,7 +363,7 @@ class CopiaEntrada {
                               plataforma_.SystemErrorMessage(erro));
         }
         const uint64_t faltam = cabecalho_.tamanho ? *cabecalho_.tamanho - lidos : 0;
-        if (livres >= kLivreMinimo && livres - kLivreMinimo >= faltam) return;
+        if (DeixaLivre(livres, faltam)) return;
         QString quanto;
         if (!cabecalho_.tamanho) {
             quanto = QStringLiteral("ela não declara o tamanho");

@@ -22,16 +22,11 @@ namespace {
 constexpr qsizetype kMaximoManifesto = 1024 * 1024;
 constexpr qsizetype kMaximoAssinatura = 1024;
 
-const QString kPastaLiberacao = QStringLiteral("/update/Atualizacao/orvalis%20Empresa/");
-const QString kSufixoConferir = QStringLiteral(".conferir");
-
-// One file of the release folder into memory, from the base URL the packages use, with
-// their request profile. False for every failure, a body above `limite` included.
-bool BaixarParaMemoria(const QString& site, const QString& nome, qsizetype limite,
-                       QByteArray* corpo) {
+// One file of the release folder into memory, with the packages' request profile. False
+// for every failure, a body above `limite` included.
+bool BaixarParaMemoria(const QString& url, qsizetype limite, QByteArray* corpo) {
     corpo->clear();
     try {
-        const QString url = site + kPastaLiberacao + nome;
         ClienteHttp cliente;
         return cliente.Obter(url, [&](const char* dados, size_t tamanho) {
             if (static_cast<size_t>(limite - corpo->size()) < tamanho) return false;
@@ -67,7 +62,7 @@ void TfrmPrincipal::VerificarLiberacao() {
          {std::tuple(ManifestoLiberacao::kArquivo, kMaximoManifesto, &manifesto),
           std::tuple(ManifestoLiberacao::kArquivoAssinatura, kMaximoAssinatura, &assinatura)}) {
         // As a package would be, and never over plain HTTP after a refused certificate.
-        if (!BaixarParaMemoria(SiteDosPacotes(), nome, limite, destino)) {
+        if (!BaixarParaMemoria(UrlDoPacote(nome), limite, destino)) {
             Recusar(*this, QStringLiteral("   - Erro: Falha no download do ") + nome);
         }
     }
@@ -100,32 +95,19 @@ bool TfrmPrincipal::BaixarPacoteConferido(const QString& url, const QString& nom
                      QStringLiteral(" não consta do manifesto da liberação"));
         return false;
     }
-    // The package waits under a name of its own until it is known to be the vendor's, so
-    // that a refused one never takes the place of the file the destination held.
-    const QString conferir = arquivoLocal + kSufixoConferir;
-    if (!BaixarArquivoHttp(plataforma_, url, conferir, ClienteHttp::LimitesEmVigor(), progresso)) {
-        return false;
-    }
-    const ConferenciaLiberacao::Pacote resultado = ConferenciaLiberacao::ConferirArquivo(
-        plataforma_, *liberacaoConferida_, nomeArquivo, conferir);
-    if (resultado != ConferenciaLiberacao::Pacote::kConfere) {
-        plataforma_.DeleteFile(conferir);
-        if (resultado == ConferenciaLiberacao::Pacote::kDiferente) {
-            AdicionarLog(QStringLiteral("   - Erro: O pacote ") + nomeArquivo +
-                         QStringLiteral(" não confere com o manifesto da liberação"));
-        }
-        return false;
-    }
-    if (!plataforma_.ReplaceFile(conferir, arquivoLocal)) {
-        const uint32_t codigo = plataforma_.LastError();
-        plataforma_.DeleteFile(conferir);
-        QString mensagem =
-            QStringLiteral("Não foi possível criar o arquivo \"%1\".").arg(arquivoLocal);
-        const QString motivo = plataforma_.SystemErrorMessage(codigo);
-        if (!motivo.isEmpty()) mensagem += QLatin1Char(' ') + motivo;
-        throw ErroOrvalis(mensagem);
-    }
-    return true;
+    // The package is checked in the download's temporary file, so that a refused one never
+    // takes the place of the file the destination held.
+    return BaixarArquivoHttp(
+        plataforma_, url, arquivoLocal, ClienteHttp::LimitesEmVigor(), progresso,
+        [&](const QString& recebido) {
+            const ConferenciaLiberacao::Pacote resultado = ConferenciaLiberacao::ConferirArquivo(
+                plataforma_, *liberacaoConferida_, nomeArquivo, recebido);
+            if (resultado == ConferenciaLiberacao::Pacote::kDiferente) {
+                AdicionarLog(QStringLiteral("   - Erro: O pacote ") + nomeArquivo +
+                             QStringLiteral(" não confere com o manifesto da liberação"));
+            }
+            return resultado == ConferenciaLiberacao::Pacote::kConfere;
+        });
 }
 
 }  // namespace orvalis

@@ -21,9 +21,14 @@ namespace orvalis {
 //
 // Failures are raised as Poco exceptions, which the clients of this folder turn into
 // the program's own errors: Poco::TimeoutException for a wait that ran out (its
-// message says which limit), Poco::Net::MessageException for a reply over its cap.
+// message says which limit, except for a connection that stayed silent for a whole
+// wait: Poco's plain "Timeout"), Poco::Net::MessageException for a reply over its cap.
 class VigiaTransferencia {
   public:
+    // The cap on one reply of a command dialogue (FTP control, SMTP, POP3): a reply, all
+    // of its lines, is far smaller, and a server that sends more is not one to wait for.
+    static constexpr size_t kMaiorRespostaDialogo = 64 * 1024;
+
     struct Limites {
         // The longest wait for the next byte, or for room to send one.
         std::chrono::milliseconds inatividade{60000};

@@ -55,13 +55,10 @@ void TfrmPrincipal::AtualizarSistema() {
         bancoRestaurado_ = false;
         falhaRestauracaoAplicativos_ = false;
 
-        reserva = DiarioAtualizacao::Reservar(plataforma_);
+        reserva = ReservarInstalacao();
         if (reserva == nullptr) {
             // Another process is updating or recovering this installation: nothing here,
             // not even its work folder, is this run's to touch.
-            AdicionarLog(QStringLiteral("   - Erro: Outra execução do atualizador está em "
-                                        "andamento neste servidor: ") +
-                         DiarioAtualizacao::CaminhoReserva(plataforma_));
             for (const QString& linha : LinhasFalha()) AdicionarLog(linha);
             btRefresh->show();
             btAbortar->show();
@@ -165,9 +162,6 @@ void TfrmPrincipal::ExecutarFases() {
 
 void TfrmPrincipal::RestaurarBancoDaExecucao() {
     itbancoAtualizado = false;
-    // A connection that cannot be closed cleanly must not keep the backup from coming
-    // back; its refused work is rolled back, not committed a second time.
-    IBDatabase1->Descartar();
     AdicionarLog(QStringLiteral("    - Restaurando Banco de Dados."));
     AdicionarLog(QStringLiteral("    - Aguarde... Isso pode demorar alguns minutos"));
     RestaurarBackupBanco();
@@ -186,11 +180,13 @@ DiarioAtualizacao& TfrmPrincipal::Diario() {
     return *diario_;
 }
 
-bool TfrmPrincipal::GravarEtapa(DiarioAtualizacao::Etapa etapa) {
+bool TfrmPrincipal::GravarEtapa(DiarioAtualizacao::Etapa etapa,
+                                const std::function<void(DiarioAtualizacao&)>& completar) {
     // The run's journal says only what is on the disk: a boundary that could not be
     // written is not passed.
     DiarioAtualizacao novo = Diario();
     novo.etapa = etapa;
+    if (completar) completar(novo);
     if (etapa == DiarioAtualizacao::Etapa::kFase6) novo.fase6Iniciada = true;
     if (novo.Gravar(plataforma_)) {
         *diario_ = std::move(novo);

@@ -23,4 +23,14 @@ const QStringList& LinhasFalha() {
     return linhas;
 }
 
+void ConcluirApos(const std::function<void()>& concluir, const std::function<void()>& passos) {
+    try {
+        passos();
+    } catch (...) {
+        concluir();
+        throw;
+    }
+    concluir();
+}
+
 }  // namespace orvalis

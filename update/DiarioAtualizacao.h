@@ -94,6 +94,7 @@ class DiarioAtualizacao {
     // Deletes the journal; true when it is gone (also when there was none).
     static bool Apagar(Platform& plataforma);
 
+  private:
     // The file's text, and back; Interpretar returns false for a text that lacks a
     // value a recovery needs.
     QByteArray Texto() const;

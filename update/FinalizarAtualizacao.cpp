@@ -12,21 +12,6 @@
 
 namespace orvalis {
 
-namespace {
-
-// Runs `passos`, then `concluir`, also when `passos` raised; that error then goes on.
-void ConcluirApos(const std::function<void()>& concluir, const std::function<void()>& passos) {
-    try {
-        passos();
-    } catch (...) {
-        concluir();
-        throw;
-    }
-    concluir();
-}
-
-}  // namespace
-
 void TfrmPrincipal::FinalizarAtualizacao() {
     const QString dados = ExtrairPastaArquivo(itParametroCaminhoCompartilhadoBD);
     const QString arquivoLivre = dados + QStringLiteral("\\RIVELOBASE.FDB");
@@ -78,10 +63,10 @@ void TfrmPrincipal::FinalizarAtualizacao() {
                 btOk->setFocus();
             }
         });
+        Repintar(Label1);
     } else {
         ConcluirComFalha();
     }
-    Repintar(Label1);
     relancar();
 }
 

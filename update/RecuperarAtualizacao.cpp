@@ -35,8 +35,7 @@ class Recuperacao {
             // Before the held name was taken, a held file found beside the live one is
             // somebody else's leftover; later it would be a second database.
             if (!retido || diario_.etapa == Etapa::kRetencao) return true;
-            return Falha(QStringLiteral("   - Erro: Existem dois bancos de dados: ") +
-                         diario_.bancoVivo + QStringLiteral(" e ") + diario_.bancoRetido);
+            return FalhaDoisBancos();
         }
         if (!retido) {
             return Falha(QStringLiteral("   - Erro: Banco de dados não encontrado: ") +
@@ -52,34 +51,34 @@ class Recuperacao {
     // whatever has been done with it since. What the undo may have left is the held
     // file, and executables it could not put back.
     bool TerminarDesfazer(bool retido) {
-        if (ComExecutaveis() && !(VerificarExecutaveis() && RestaurarExecutaveis())) return false;
-        if (retido && !plataforma_.DeleteFile(diario_.bancoRetido)) {
-            return FalhaSistema(QStringLiteral("   - Erro: Não foi possível apagar ") +
-                                diario_.bancoRetido);
-        }
-        return true;
+        return RestaurarExecutaveisSeIniciados() && ApagarRetido(retido);
     }
 
     // Phase 5 or 6 had begun and the stamp was not committed: the database comes back
     // from the backup, and from phase 6 on the executables too.
     bool DesfazerAlteracoes(bool vivo, bool retido) {
-        const bool comExecutaveis = ComExecutaveis();
         if (!retido && vivo) {
             // The run's own restore gave the database back (the held file is deleted
             // only after the copy). Its executables went back before it, but not
             // necessarily all of them; a live file that is no longer the backup's copy
             // has been used since, and nothing is touched.
-            if (!comExecutaveis || !IgualAoBackup(diario_.bancoVivo)) return true;
-            return VerificarExecutaveis() && RestaurarExecutaveis();
+            if (!ComExecutaveis() || !IgualAoBackup(diario_.bancoVivo)) return true;
+            return RestaurarExecutaveisSeIniciados();
         }
         if (!VerificarBackupBanco()) return false;
-        if (vivo && !IgualAoBackup(diario_.bancoVivo)) {
-            return Falha(QStringLiteral("   - Erro: Existem dois bancos de dados: ") +
-                         diario_.bancoVivo + QStringLiteral(" e ") + diario_.bancoRetido);
-        }
-        if (comExecutaveis && !(VerificarExecutaveis() && RestaurarExecutaveis())) return false;
+        if (vivo && !IgualAoBackup(diario_.bancoVivo)) return FalhaDoisBancos();
+        if (!RestaurarExecutaveisSeIniciados()) return false;
         // A live file equal to the backup is the run's own restore copy.
         if (!vivo && !RestaurarBanco()) return false;
+        return ApagarRetido(retido);
+    }
+
+    // From phase 6 on, every executable backed up is checked, then put back.
+    bool RestaurarExecutaveisSeIniciados() {
+        return !ComExecutaveis() || (VerificarExecutaveis() && RestaurarExecutaveis());
+    }
+
+    bool ApagarRetido(bool retido) {
         if (retido && !plataforma_.DeleteFile(diario_.bancoRetido)) {
             return FalhaSistema(QStringLiteral("   - Erro: Não foi possível apagar ") +
                                 diario_.bancoRetido);
@@ -161,6 +160,10 @@ class Recuperacao {
         return true;
     }
 
+    bool FalhaDoisBancos() {
+        return Falha(QStringLiteral("   - Erro: Existem dois bancos de dados: ") +
+                     diario_.bancoVivo + QStringLiteral(" e ") + diario_.bancoRetido);
+    }
     bool Falha(const QString& linha) {
         janela_.AdicionarLog(linha);
         return false;
@@ -177,6 +180,16 @@ class Recuperacao {
 };
 
 }  // namespace
+
+std::unique_ptr<ExclusiveFile> TfrmPrincipal::ReservarInstalacao() {
+    std::unique_ptr<ExclusiveFile> reserva = DiarioAtualizacao::Reservar(plataforma_);
+    if (reserva == nullptr) {
+        AdicionarLog(QStringLiteral("   - Erro: Outra execução do atualizador está em "
+                                    "andamento neste servidor: ") +
+                     DiarioAtualizacao::CaminhoReserva(plataforma_));
+    }
+    return reserva;
+}
 
 bool TfrmPrincipal::RecuperarAtualizacaoInterrompida() {
     DiarioAtualizacao diario;

@@ -33,13 +33,14 @@ extern char** environ;
 namespace {
 
 using orvalis::bench::HighWaterKiB;
+using orvalis::bench::kMemoryToleranceKiB;
+using orvalis::bench::kRatioTarget;
+using orvalis::bench::Median;
 using orvalis::bench::Seconds;
 
 using Clock = std::chrono::steady_clock;
 
 constexpr int kRounds = 3;
-constexpr double kRatioTarget = 0.9;
-constexpr long kMemoryToleranceKiB = 8 * 1024;
 
 // Runs a program to its end; exits when it fails.
 void Run(const std::vector<std::string>& command) {
@@ -183,10 +184,8 @@ int main(int argc, char** argv) {
                         static_cast<double>(mebibytes) / seconds);
         }
     }
-    std::sort(cpSeconds.begin(), cpSeconds.end());
-    std::sort(platformSeconds.begin(), platformSeconds.end());
-    const double cpMedian = cpSeconds[cpSeconds.size() / 2];
-    const double platformMedian = platformSeconds[platformSeconds.size() / 2];
+    const double cpMedian = Median(cpSeconds);
+    const double platformMedian = Median(platformSeconds);
     const double ratio = cpMedian / platformMedian;
 
     const long largeKiB = PeakKiBOfCopy(self, folder, "fonte.bin");

@@ -19,9 +19,6 @@
 
 #include "net/Extracao.h"
 #include "platform/PosixPlatform.h"
-#include "tests/fixtures/Crc32.h"
-#include "tests/fixtures/EscritorRar4.h"
-#include "tests/fixtures/EscritorRar5.h"
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -42,24 +39,27 @@
 #include <vector>
 
 #include "bench/Medicao.h"
+#include "bench/PacotesRar.h"
 
 extern char** environ;
 
 namespace {
 
+using orvalis::bench::FreshFolder;
 using orvalis::bench::HighWaterKiB;
+using orvalis::bench::kMemoryToleranceKiB;
+using orvalis::bench::kRatioTarget;
+using orvalis::bench::kSmallMiB;
+using orvalis::bench::Median;
 using orvalis::bench::Seconds;
 
+using orvalis::bench::MakeRar4;
+using orvalis::bench::MakeRar5;
+
 using Clock = std::chrono::steady_clock;
-using orvalis::teste::EntradaCompactada;
-using orvalis::teste::EscritorRar4;
-using orvalis::teste::EscritorRar5;
 
 constexpr int kRounds = 5;
-constexpr int kFiles = 8;
-constexpr uint64_t kSmallMiB = 16;
-constexpr double kRatioTarget = 0.9;
-constexpr long kMemoryToleranceKiB = 8 * 1024;
+constexpr int kFiles = orvalis::bench::kArchiveFiles;
 
 [[noreturn]] void Fail(const std::string& what) {
     std::fprintf(stderr, "%s\n", what.c_str());
@@ -97,58 +97,6 @@ std::string Run(const std::vector<std::string>& command, const std::string& dire
     return text;
 }
 
-// Pseudo-random bytes.
-class Generator {
-  public:
-    explicit Generator(uint64_t seed) : state_(seed * 0x9E3779B97F4A7C15ull + 1) {}
-    void Fill(std::string& block) {
-        for (size_t i = 0; i + 8 <= block.size(); i += 8) {
-            state_ ^= state_ << 13;
-            state_ ^= state_ >> 7;
-            state_ ^= state_ << 17;
-            std::memcpy(&block[i], &state_, 8);
-        }
-    }
-
-  private:
-    uint64_t state_;
-};
-
-void WriteAll(const std::string& path, const std::string& contents, bool append) {
-    std::ofstream out(path, std::ios::binary | (append ? std::ios::app : std::ios::trunc));
-    out.write(contents.data(), static_cast<std::streamsize>(contents.size()));
-    if (!out) Fail("cannot write " + path);
-}
-
-// A stored archive of `mebibytes` of incompressible files in a folder "dados", in the
-// form of `Writer` (EscritorRar4 or EscritorRar5).
-template <typename Writer, typename Header>
-void MakeRar(const std::string& archive, uint64_t mebibytes, char separator, Header header) {
-    WriteAll(archive, Writer::Inicio(), false);
-    const uint64_t perFile = mebibytes / kFiles;
-    std::string contents(perFile << 20, '\0');
-    for (int f = 0; f < kFiles; ++f) {
-        Generator(100 + f).Fill(contents);
-        const std::string name =
-            std::string("dados") + separator + "arquivo" + std::to_string(f) + ".bin";
-        WriteAll(archive, header(name, contents.size(), orvalis::teste::Crc32(contents)), true);
-        WriteAll(archive, contents, true);
-    }
-    WriteAll(archive, Writer::Fim(), true);
-}
-
-void MakeRar4(const std::string& archive, uint64_t mebibytes) {
-    MakeRar<EscritorRar4>(archive, mebibytes, '\\',
-                          [](const std::string& name, uint64_t size, uint32_t crc) {
-                              return EscritorRar4::CabecalhoEntrada(
-                                  name, EntradaCompactada::Tipo::kArquivo, size, crc);
-                          });
-}
-
-void MakeRar5(const std::string& archive, uint64_t mebibytes) {
-    MakeRar<EscritorRar5>(archive, mebibytes, '/', &EscritorRar5::CabecalhoEntrada);
-}
-
 double MiB(uint64_t bytes) {
     return static_cast<double>(bytes) / (1 << 20);
 }
@@ -175,11 +123,6 @@ int ExtractOnly(const char* folder, const char* archive, const char* target) {
     if (!Extract(folder, archive, target)) return 1;
     std::printf("%ld\n", HighWaterKiB());
     return 0;
-}
-
-void FreshFolder(const std::string& path) {
-    std::filesystem::remove_all(path);
-    std::filesystem::create_directories(path);
 }
 
 long PeakKiBOfExtraction(const std::string& self, const std::string& folder,
@@ -267,10 +210,8 @@ bool Compare(const std::string& self, const std::string& folder, const char* lab
     std::filesystem::remove_all(viaBsdtar);
     std::filesystem::remove_all(viaExtract);
 
-    std::sort(bsdtarSeconds.begin(), bsdtarSeconds.end());
-    std::sort(extractSeconds.begin(), extractSeconds.end());
-    const double bsdtarMedian = bsdtarSeconds[bsdtarSeconds.size() / 2];
-    const double extractMedian = extractSeconds[extractSeconds.size() / 2];
+    const double bsdtarMedian = Median(bsdtarSeconds);
+    const double extractMedian = Median(extractSeconds);
     const double ratio = bsdtarMedian / extractMedian;
     const long largeKiB = PeakKiBOfExtraction(self, folder, archive);
     const long smallKiB = PeakKiBOfExtraction(self, folder, small);

@@ -48,14 +48,17 @@ extern char** environ;
 namespace {
 
 using orvalis::bench::HighWaterKiB;
+using orvalis::bench::kMemoryToleranceKiB;
+using orvalis::bench::kRatioTarget;
+using orvalis::bench::kSmallMiB;
+using orvalis::bench::Median;
+using orvalis::bench::Resolves;
 using orvalis::bench::Seconds;
+using orvalis::bench::WarmPageCache;
 
 using Clock = std::chrono::steady_clock;
 
 constexpr int kRounds = 5;
-constexpr double kRatioTarget = 0.9;
-constexpr long kMemoryToleranceKiB = 8 * 1024;
-constexpr uint64_t kSmallMiB = 16;
 const char* const kPython = "/usr/bin/python3";
 const char* const kHost = "arquivos.orvalis.test";
 
@@ -118,11 +121,6 @@ std::string ReadAll(int fd) {
     return text;
 }
 
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
 // The download alone, in a process of its own, so that its peak resident size is the
 // download's: `bench_http --baixar <folder> <url> <file name>`. Prints VmHWM (KiB).
 int DownloadOnly(const char* folder, const char* url, const char* name) {
@@ -138,40 +136,10 @@ int DownloadOnly(const char* folder, const char* url, const char* name) {
     return 0;
 }
 
-// On this kind of virtual machine the first touch of a page that the guest has handed
-// back costs far more than the copy into it, and which downloader meets such pages
-// is luck. Writing and deleting a file of the body's size just before each download
-// gives both the same warm pages.
-void WarmPageCache(const std::string& path, uint64_t bytes) {
-    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        std::perror(path.c_str());
-        std::exit(2);
-    }
-    const std::vector<char> block(1 << 20, 'q');
-    for (uint64_t written = 0; written < bytes; written += block.size()) {
-        if (write(fd, block.data(), block.size()) != static_cast<ssize_t>(block.size())) {
-            std::perror("write");
-            std::exit(2);
-        }
-    }
-    close(fd);
-    unlink(path.c_str());
-}
-
 uint64_t FileSize(const std::string& path) {
     std::error_code error;
     const auto size = std::filesystem::file_size(path, error);
     return error ? 0 : size;
-}
-
-bool Resolves(const char* name) {
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    addrinfo* result = nullptr;
-    if (getaddrinfo(name, nullptr, &hints, &result) != 0) return false;
-    freeaddrinfo(result);
-    return true;
 }
 
 }  // namespace
