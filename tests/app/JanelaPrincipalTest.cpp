@@ -205,8 +205,6 @@ class RegraFechamento : public JanelaPrincipal,
 
 TEST_P(RegraFechamento, StartsTheCallingApplicationUnlessItIsTheAssistant) {
     const CasoFechamento& caso = GetParam();
-    janela.itParametroCaminhoExecutavel = InstalacaoTemporaria::kPastaEstacao;
-    janela.itAplicativo = caso.aplicativo;
     if (caso.arquivoExiste) {
         instalacao.Escrever(InstalacaoTemporaria::kPastaEstacao + "\\" + caso.aplicativo, "MZ");
     }

@@ -6,6 +6,7 @@
 // Usage: orvalis_demonstracao PASTA EXECUTAVEL
 #include "tests/support/BancoTeste.h"
 #include "tests/support/FornecedorLocal.h"
+#include "tests/support/InstalacaoTemporaria.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -26,6 +27,7 @@ namespace {
 
 using orvalis::teste::BancoTeste;
 using orvalis::teste::FornecedorLocal;
+using orvalis::teste::InstalacaoTemporaria;
 
 void Escrever(const QString& caminho, const QByteArray& conteudo) {
     QDir().mkpath(QFileInfo(caminho).path());
@@ -85,13 +87,7 @@ int Demonstrar(const QString& raiz, const QString& executavel) {
     programa.setProcessEnvironment(ambiente);
     programa.setWorkingDirectory(mestre);
     programa.setProcessChannelMode(QProcess::ForwardedChannels);
-    const QStringList argumentos{"@F2",
-                                 "@MC:\\orvalis§Empresa\\Atualizador",
-                                 "@BC:\\orvalis§Empresa\\Dados\\Rivelobase.fdb",
-                                 "@ED:\\orvalis§Estacao",
-                                 "@AorvalisEmpresa.exe",
-                                 "@V2.7",
-                                 "@I1"};
+    const QStringList& argumentos = InstalacaoTemporaria::kArgumentosServidor;
     saida << "Instalação: " << raiz << " (C: e D: mapeados ali)\n"
           << "Liberação 2.8 assinada com uma chave descartável (" << pacotesAssinados
           << " pacotes no manifesto); chave pública do atualizador: "

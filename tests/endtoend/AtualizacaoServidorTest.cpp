@@ -1,6 +1,7 @@
 // The real program, started as the ERP starts it, updating a server installation
 // against the local stand-in of the vendor.
 #include "tests/fixtures/EscritorRar4.h"
+#include "tests/support/AtualizacaoPreparada.h"
 #include "tests/support/BancoTeste.h"
 #include "tests/support/FornecedorLocal.h"
 #include "tests/support/InstalacaoTemporaria.h"
@@ -47,18 +48,14 @@ class AtualizacaoServidor : public ::testing::Test {
         const QString binario =
             QString::fromLocal8Bit(std::getenv("ORVALIS_BINARY_DIR")) + "/orvalisAtualizador";
         ASSERT_TRUE(QFile::copy(binario, instalacao.Nativo(kMestre + "\\orvalisAtualizador.exe")));
-        for (const char* nome : {"orvalisEmpresa.exe", "orvalisConectado.exe"}) {
-            instalacao.Escrever(
-                kMestre + "\\" + nome,
-                QByteArray::fromStdString(FornecedorLocal::ConteudoExecutavel(nome, "2.7")));
-        }
+        teste::PrepararInstalacaoServidor(instalacao,
+                                          {"orvalisEmpresa.exe", "orvalisConectado.exe"});
         instalacao.Escrever(kMestre + "\\outroFornecedor.exe", "não é do orvalis");
         for (const char* lock :
              {"orvalisComissao2", "orvalisMonitorEmail", "orvalisMonitorPublicacao"}) {
             instalacao.Escrever(
                 InstalacaoTemporaria::kPastaDados + "\\RIVELOBASE.FDB" + lock + ".lock", "");
         }
-        BancoTeste::Criar(instalacao.Nativo(kBanco).toStdString(), BancoTeste::Variante::kCompleta);
     }
 
     // Starts the program as the ERP on the server does and waits for the end of the

@@ -219,7 +219,7 @@ TEST_F(AtualizacaoEstacao, VariantsThatStillRefreshTheApplication) {
             textos.push_back(janelaCaso.lblFase1->text());
         };
 
-        janelaCaso.executor().Executar([&] { janelaCaso.timerAtualizaMaqLocalTimer(); });
+        janelaCaso.executor().ExecutarExecucao([&] { janelaCaso.timerAtualizaMaqLocalTimer(); });
 
         EXPECT_EQ(textos, (std::vector<QString>{"", caso.textoPacote, caso.textoPacote,
                                                 Pronto(caso.base)}));

@@ -193,18 +193,16 @@ INSTANTIATE_TEST_SUITE_P(Formatos, ArquivoRar, ::testing::ValuesIn(kFormatos),
 
 // --- the extraction ---
 
-class Extracao : public ::testing::TestWithParam<Formato> {
+// An installation with the packages folder, and the extraction into the workstation.
+class PastaDePacotes : public ::testing::Test {
   protected:
-    Extracao() { instalacao.CriarPasta(kPastaPacotes); }
+    PastaDePacotes() { instalacao.CriarPasta(kPastaPacotes); }
 
     // Writes the archive and returns its Windows path.
     QString Pacote(const std::string& bytes, const QString& nome = "pacote.rar") {
         const QString caminho = kPastaPacotes + "\\" + nome;
         instalacao.Escrever(caminho, QByteArray::fromStdString(bytes));
         return caminho;
-    }
-    QString Pacote(const std::vector<EntradaCompactada>& entradas) {
-        return Pacote(GetParam().montar(entradas));
     }
     void Extrair(const QString& pacote, Platform* plataforma = nullptr) {
         ExtrairArquivo(plataforma ? *plataforma : instalacao.plataforma(), kPastaExtrator, pacote,
@@ -214,6 +212,14 @@ class Extracao : public ::testing::TestWithParam<Formato> {
     QStringList Destino() { return instalacao.Listar(kDestino); }
 
     InstalacaoTemporaria instalacao;
+};
+
+class Extracao : public PastaDePacotes, public ::testing::WithParamInterface<Formato> {
+  protected:
+    using PastaDePacotes::Pacote;
+    QString Pacote(const std::vector<EntradaCompactada>& entradas) {
+        return Pacote(GetParam().montar(entradas));
+    }
 };
 
 TEST_P(Extracao, WritesEveryFileByItsBaseNameWithoutFolders) {
@@ -356,22 +362,17 @@ std::vector<EntradaRecusada> EntradasRecusadas() {
     return linhas;
 }
 
-class ExtracaoRecusada : public ::testing::TestWithParam<std::tuple<Formato, EntradaRecusada>> {
-  protected:
-    ExtracaoRecusada() { instalacao.CriarPasta(kPastaPacotes); }
-    InstalacaoTemporaria instalacao;
-};
+class ExtracaoRecusada
+    : public PastaDePacotes,
+      public ::testing::WithParamInterface<std::tuple<Formato, EntradaRecusada>> {};
 
 TEST_P(ExtracaoRecusada, RaisesAsDamagedAfterTheEntriesBeforeAndWritesNothingOfIt) {
     const auto& [f, linha] = GetParam();
-    const QString pacote = kPastaPacotes + "\\pacote.rar";
-    instalacao.Escrever(pacote, QByteArray::fromStdString(linha.montar(f, {"antes.dll", "antes"},
-                                                                       {"depois.dll", "depois"})));
-    EsperarDanificado(
-        [&] { ExtrairArquivo(instalacao.plataforma(), kPastaExtrator, pacote, kDestino); }, pacote,
-        QString::fromStdString(linha.trecho));
-    EXPECT_EQ(instalacao.Listar(kDestino), QStringList({"antes.dll"}));
-    EXPECT_EQ(instalacao.Ler(kDestino + "\\antes.dll"), QByteArray("antes"));
+    const QString pacote =
+        Pacote(linha.montar(f, {"antes.dll", "antes"}, {"depois.dll", "depois"}));
+    EsperarDanificado([&] { Extrair(pacote); }, pacote, QString::fromStdString(linha.trecho));
+    EXPECT_EQ(Destino(), QStringList({"antes.dll"}));
+    EXPECT_EQ(Ler("antes.dll"), QByteArray("antes"));
 }
 
 // Every row in every format that can hold it.
@@ -775,59 +776,34 @@ TEST_F(ExtracaoOutrosArquivos, WhatIsNotAnArchiveRaisesWithItsReason) {
     }
 }
 
-std::string Le16(uint16_t v) {
-    return {static_cast<char>(v & 0xFF), static_cast<char>(v >> 8)};
-}
-std::string Le32(uint32_t v) {
-    return Le16(static_cast<uint16_t>(v)) + Le16(static_cast<uint16_t>(v >> 16));
-}
-std::string Vint(uint64_t v) {
-    std::string s;
-    do {
-        s.push_back(static_cast<char>((v & 0x7F) | (v > 0x7F ? 0x80 : 0)));
-        v >>= 7;
-    } while (v != 0);
-    return s;
-}
-// A RAR 4 block of `tipo`, `flags` and the fields `resto`, with its size and CRC16.
-std::string BlocoRar4(uint8_t tipo, uint16_t flags, const std::string& resto) {
-    const std::string corpo = std::string(1, static_cast<char>(tipo)) + Le16(flags) +
-                              Le16(static_cast<uint16_t>(7 + resto.size())) + resto;
-    return Le16(static_cast<uint16_t>(teste::Crc32(corpo))) + corpo;
-}
 // A RAR 4 file header as the writer makes it, with `flags` added.
 std::string EntradaRar4(uint16_t flags) {
     std::string corpo =
         EscritorRar4::CabecalhoEntrada("a.dll", Tipo::kArquivo, 1, teste::Crc32("a")).substr(2);
-    const uint16_t antigos = static_cast<uint16_t>(static_cast<unsigned char>(corpo[1]) |
-                                                   static_cast<unsigned char>(corpo[2]) << 8);
-    corpo.replace(1, 2, Le16(antigos | flags));
-    return Le16(static_cast<uint16_t>(teste::Crc32(corpo))) + corpo + "a";
-}
-// A RAR 5 block from its type on, with its size and CRC-32.
-std::string BlocoRar5(const std::string& corpo) {
-    const std::string comTamanho = Vint(corpo.size()) + corpo;
-    return Le32(teste::Crc32(comTamanho)) + comTamanho;
+    corpo[1] = static_cast<char>(corpo[1] | (flags & 0xFF));
+    corpo[2] = static_cast<char>(corpo[2] | (flags >> 8));
+    return EscritorRar4::ComCrc(corpo) + "a";
 }
 // A RAR 5 file header of "a.dll" (one byte "a") with the header flags and extra area.
 std::string EntradaRar5(uint64_t flags, const std::string& extra = {}) {
-    flags |= 0x0002;
-    if (!extra.empty()) flags |= 0x0001;
-    std::string corpo = Vint(2) + Vint(flags);
-    if (!extra.empty()) corpo += Vint(extra.size());
-    corpo += Vint(1);  // data size
-    corpo += Vint(0x0004) + Vint(1) + Vint(0x20) + Le32(teste::Crc32("a")) + Vint(0) + Vint(0) +
-             Vint(5) + "a.dll" + extra;
-    return BlocoRar5(corpo) + "a";
+    using R5 = EscritorRar5;
+    const std::string campos = R5::Vint(0x0004) + R5::Vint(1) + R5::Vint(0x20) +
+                               R5::Le32(teste::Crc32("a")) + R5::Vint(0) + R5::Vint(0) +
+                               R5::Vint(5) + "a.dll";
+    return R5::Bloco(2, flags | 0x0002, extra, campos, 1) + "a";
 }
 
 TEST_F(ExtracaoOutrosArquivos, VolumesEncryptionAndBlocksOutOfPlaceAreRefused) {
+    using R4 = EscritorRar4;
+    using R5 = EscritorRar5;
+    const auto Vint = &R5::Vint;
+    // The markers alone, and followed by the main header.
     const std::string rar4 = std::string("Rar!\x1A\x07\x00", 7);
-    const std::string principal4 = BlocoRar4(0x73, 0, std::string(6, '\0'));
-    const std::string fim4 = EscritorRar4::Fim();
+    const std::string inicio4 = R4::Inicio();
+    const std::string fim4 = R4::Fim();
     const std::string rar5 = std::string("Rar!\x1A\x07\x01\x00", 8);
-    const std::string principal5 = BlocoRar5(Vint(1) + Vint(0) + Vint(0));
-    const std::string fim5 = BlocoRar5(Vint(5) + Vint(0) + Vint(0));
+    const std::string inicio5 = R5::Inicio();
+    const std::string fim5 = R5::Fim();
     const std::string volumes = "indica volumes ou criptografia, que não são aceitos";
     struct Caso {
         const char* descricao;
@@ -835,30 +811,30 @@ TEST_F(ExtracaoOutrosArquivos, VolumesEncryptionAndBlocksOutOfPlaceAreRefused) {
         std::string trecho;  // empty: the archive extracts
         QStringList escritos = {};
     };
-    const size_t depois4 = rar4.size() + principal4.size();
-    const size_t depois5 = rar5.size() + principal5.size();
+    const size_t depois4 = inicio4.size();
+    const size_t depois5 = inicio5.size();
     const Caso casos[] = {
-        {"RAR 4 volume", rar4 + BlocoRar4(0x73, 0x0001, std::string(6, '\0')) + fim4,
+        {"RAR 4 volume", rar4 + R4::Bloco(0x73, 0x0001, std::string(6, '\0')) + fim4,
          "o cabeçalho na posição 7 " + volumes},
-        {"RAR 4 encrypted headers", rar4 + BlocoRar4(0x73, 0x0080, std::string(6, '\0')) + fim4,
+        {"RAR 4 encrypted headers", rar4 + R4::Bloco(0x73, 0x0080, std::string(6, '\0')) + fim4,
          "o cabeçalho na posição 7 " + volumes},
-        {"RAR 4 encrypted entry", rar4 + principal4 + EntradaRar4(0x0004) + fim4,
+        {"RAR 4 encrypted entry", inicio4 + EntradaRar4(0x0004) + fim4,
          "o cabeçalho na posição " + std::to_string(depois4) + " " + volumes},
-        {"RAR 4 entry continued in the next volume", rar4 + principal4 + EntradaRar4(0x0002) + fim4,
+        {"RAR 4 entry continued in the next volume", inicio4 + EntradaRar4(0x0002) + fim4,
          "o cabeçalho na posição " + std::to_string(depois4) + " " + volumes},
         {"RAR 4 end of a volume that is not the last",
-         rar4 + principal4 + EntradaRar4(0) + BlocoRar4(0x7B, 0x0001, ""),
+         inicio4 + EntradaRar4(0) + R4::Bloco(0x7B, 0x0001, ""),
          volumes,
          {"a.dll"}},
-        {"RAR 4 second marker", rar4 + principal4 + rar4 + EntradaRar4(0) + fim4,
+        {"RAR 4 second marker", inicio4 + rar4 + EntradaRar4(0) + fim4,
          "cabeçalho inválido na posição " + std::to_string(depois4)},
-        {"RAR 4 unknown block", rar4 + principal4 + BlocoRar4(0x80, 0, "") + EntradaRar4(0) + fim4,
+        {"RAR 4 unknown block", inicio4 + R4::Bloco(0x80, 0, "") + EntradaRar4(0) + fim4,
          "cabeçalho inválido na posição " + std::to_string(depois4)},
         {"RAR 4 header shorter than its fixed part",
-         rar4 + principal4 + std::string("\0\0\x74\0\0\x05\0", 7) + fim4,
+         inicio4 + std::string("\0\0\x74\0\0\x05\0", 7) + fim4,
          "cabeçalho inválido na posição " + std::to_string(depois4)},
         {"RAR 4 header that fails its CRC",
-         rar4 + principal4 +
+         inicio4 +
              [] {
                  std::string e = EntradaRar4(0);
                  e[0] ^= 1;
@@ -866,36 +842,34 @@ TEST_F(ExtracaoOutrosArquivos, VolumesEncryptionAndBlocksOutOfPlaceAreRefused) {
              }() +
              fim4,
          "o cabeçalho na posição " + std::to_string(depois4) + " não confere com o seu CRC"},
-        {"RAR 5 volume", rar5 + BlocoRar5(Vint(1) + Vint(0) + Vint(1)) + EntradaRar5(0) + fim5,
+        {"RAR 5 volume", rar5 + R5::Bloco(1, 0, {}, Vint(1), 0) + EntradaRar5(0) + fim5,
          "o cabeçalho na posição 8 " + volumes},
         {"RAR 5 encrypted headers",
-         rar5 + BlocoRar5(Vint(4) + Vint(0) + Vint(0) + std::string(20, 'k')) + fim5,
+         rar5 + R5::Bloco(4, 0, {}, Vint(0) + std::string(20, 'k'), 0) + fim5,
          "o cabeçalho na posição 8 " + volumes},
         {"RAR 5 encrypted entry",
-         rar5 + principal5 + EntradaRar5(0, Vint(3) + Vint(1) + Vint(0) + Vint(0)) + fim5,
+         inicio5 + EntradaRar5(0, Vint(3) + Vint(1) + Vint(0) + Vint(0)) + fim5,
          "o cabeçalho na posição " + std::to_string(depois5) + " " + volumes},
-        {"RAR 5 entry continued in the next volume", rar5 + principal5 + EntradaRar5(0x0010) + fim5,
+        {"RAR 5 entry continued in the next volume", inicio5 + EntradaRar5(0x0010) + fim5,
          "o cabeçalho na posição " + std::to_string(depois5) + " " + volumes},
         {"RAR 5 end of a volume that is not the last",
-         rar5 + principal5 + EntradaRar5(0) + BlocoRar5(Vint(5) + Vint(0) + Vint(1)),
+         inicio5 + EntradaRar5(0) + R5::Bloco(5, 0, {}, Vint(1), 0),
          volumes,
          {"a.dll"}},
         {"RAR 5 header size in four bytes",
-         rar5 + principal5 + std::string("\0\0\0\0\x81\x80\x80\x01", 8) + fim5,
+         inicio5 + std::string("\0\0\0\0\x81\x80\x80\x01", 8) + fim5,
          "cabeçalho inválido na posição " + std::to_string(depois5)},
-        {"RAR 5 unknown header", rar5 + principal5 + BlocoRar5(Vint(9) + Vint(0)) + fim5,
+        {"RAR 5 unknown header", inicio5 + R5::Bloco(9, 0, {}, {}, 0) + fim5,
          "cabeçalho inválido na posição " + std::to_string(depois5)},
-        {"RAR 5 extra record past the header",
-         rar5 + principal5 + EntradaRar5(0, Vint(9) + Vint(2)) + fim5,
+        {"RAR 5 extra record past the header", inicio5 + EntradaRar5(0, Vint(9) + Vint(2)) + fim5,
          "cabeçalho inválido na posição " + std::to_string(depois5)},
         {"RAR 5 unknown header marked to be skipped",
-         rar5 + principal5 + BlocoRar5(Vint(9) + Vint(0x0004)) + EntradaRar5(0) + fim5,
+         inicio5 + R5::Bloco(9, 0x0004, {}, {}, 0) + EntradaRar5(0) + fim5,
          "",
          {"a.dll"}},
         // libarchive ends the archive there, without an error, and never shows the entry.
         {"RAR 5 unknown header marked to be skipped, with data",
-         rar5 + principal5 + BlocoRar5(Vint(9) + Vint(0x0006) + Vint(3)) + "xyz" + EntradaRar5(0) +
-             fim5,
+         inicio5 + R5::Bloco(9, 0x0006, {}, {}, 3) + "xyz" + EntradaRar5(0) + fim5,
          "as entradas não correspondem aos cabeçalhos de arquivo"},
     };
     for (const Caso& caso : casos) {

@@ -6,10 +6,12 @@
 #include "app/UnPrincipal.h"
 #include "net/Endpoints.h"
 #include "platform/CommandLineText.h"
+#include "tests/support/AtualizacaoPreparada.h"
 #include "tests/support/BancoTeste.h"
 #include "tests/support/FornecedorLocal.h"
 #include "tests/support/ImpressaoQt.h"
 #include "tests/support/InstalacaoTemporaria.h"
+#include "update/DiarioAtualizacao.h"
 
 #include <QLabel>
 #include <QProcess>
@@ -21,6 +23,7 @@
 
 #include <cstdlib>
 #include <memory>
+#include <optional>
 
 namespace orvalis {
 namespace {
@@ -37,14 +40,15 @@ const QString kExecutavel = kMestre + "\\orvalisAtualizador.exe";
 const QString kDiario = kMestre + "\\AtualizacaoEmAndamento.ini";
 // The executables of the installation, which an update replaces.
 const QStringList kAplicativos = {"orvalisConectado.exe", "orvalisEmpresa.exe"};
-const QStringList kArgumentos = InstalacaoTemporaria::kArgumentosServidor;
 const QDateTime kPrimeiraExecucao(QDate(2026, 12, 10), QTime(14, 30, 5));
 const QDateTime kSegundaExecucao(QDate(2026, 12, 10), QTime(15, 30, 5));
 
 // The steps are shared out among this many test cases, which ctest runs side by side.
 constexpr int kFatias = 4;
 
-class AtualizacaoInterrompida : public ::testing::TestWithParam<int> {
+// Server installations at release 2.7 whose update runs in a child process that can be
+// killed at a chosen step, against one stand-in of the vendor.
+class InstalacaoInterrompida : public ::testing::Test {
   protected:
     // One stand-in of the vendor for every run of the test case.
     static void SetUpTestSuite() {
@@ -69,12 +73,7 @@ class AtualizacaoInterrompida : public ::testing::TestWithParam<int> {
 
     // A server installation at release 2.7, counter 120, as the ERP leaves it.
     static void Preparar(InstalacaoTemporaria& instalacao) {
-        BancoTeste::Criar(instalacao.Nativo(kVivo).toStdString(), BancoTeste::Variante::kCompleta);
-        for (const QString& nome : kAplicativos) {
-            instalacao.Escrever(
-                kMestre + "\\" + nome,
-                QByteArray::fromStdString(FornecedorLocal::ConteudoExecutavel(nome, "2.7")));
-        }
+        teste::PrepararInstalacaoServidor(instalacao, kAplicativos);
     }
 
     // What a run of the child process took, when it was not killed.
@@ -87,9 +86,9 @@ class AtualizacaoInterrompida : public ::testing::TestWithParam<int> {
 
     // The update in a process of its own (without `argumentos`: the recovery of a start
     // without arguments), killed at `passo` (0: never), with the run's failure `falha`.
-    static Execucao ExecutarAte(InstalacaoTemporaria& instalacao, int64_t passo,
-                                const QString& falha = QString(),
-                                const QStringList& argumentos = kArgumentos) {
+    static Execucao ExecutarAte(
+        InstalacaoTemporaria& instalacao, int64_t passo, const QString& falha = QString(),
+        const QStringList& argumentos = InstalacaoTemporaria::kArgumentosServidor) {
         const QString passos = pasta_->filePath("passos");
         QFile::remove(passos);
         QProcess programa;
@@ -125,12 +124,14 @@ class AtualizacaoInterrompida : public ::testing::TestWithParam<int> {
         return execucao;
     }
 
-    // The etapa the journal of `instalacao` names; empty when there is none.
-    static QString EtapaDoDiario(InstalacaoTemporaria& instalacao) {
-        if (!instalacao.Existe(kDiario)) return QString();
-        const QString texto = QString::fromUtf8(instalacao.Ler(kDiario));
-        const qsizetype inicio = texto.indexOf("etapa=");
-        return texto.mid(inicio + 6, texto.indexOf('\r', inicio) - inicio - 6);
+    // The etapa the journal of `instalacao` names; none when there is no journal to read.
+    static std::optional<DiarioAtualizacao::Etapa> EtapaDoDiario(InstalacaoTemporaria& instalacao) {
+        DiarioAtualizacao lido;
+        if (DiarioAtualizacao::Ler(instalacao.plataforma(), &lido) !=
+            DiarioAtualizacao::Leitura::kLido) {
+            return std::nullopt;
+        }
+        return lido.etapa;
     }
 
     // The program started without arguments from the master folder.
@@ -151,7 +152,8 @@ class AtualizacaoInterrompida : public ::testing::TestWithParam<int> {
     // The program started again by the ERP with the same command line.
     static void ExecutarDeNovo(InstalacaoTemporaria& instalacao) {
         teste::PlataformaTeste& plataforma = instalacao.plataforma();
-        plataforma.linhaComando = CommandLineText::Join(QStringList{kExecutavel} + kArgumentos);
+        plataforma.linhaComando = CommandLineText::Join(QStringList{kExecutavel} +
+                                                        InstalacaoTemporaria::kArgumentosServidor);
         plataforma.agora = kSegundaExecucao;
         TfrmPrincipal janela(plataforma);
         janela.FormShow();
@@ -220,6 +222,10 @@ class AtualizacaoInterrompida : public ::testing::TestWithParam<int> {
     Endpoints anteriores_;
 };
 
+// The parameter: the slice of the steps the case takes.
+class AtualizacaoInterrompida : public InstalacaoInterrompida,
+                                public ::testing::WithParamInterface<int> {};
+
 TEST_P(AtualizacaoInterrompida, LeavesOneReleaseAndTheNextRunFinishesTheUpdate) {
     int64_t total = 0;
     {
@@ -254,10 +260,16 @@ INSTANTIATE_TEST_SUITE_P(Fatias, AtualizacaoInterrompida, ::testing::Range(0, kF
 // A run that fails and undoes itself, cut off anywhere along that undo (from its first
 // statement on; before it, it is the run above): what is left, recovered alone, is all of
 // the old release.
-class DesfazerInterrompido : public AtualizacaoInterrompida {};
+struct CasoDesfazer {
+    const char* nome;
+    const char* falha;  // the run's failure, as the child process takes it
+};
+
+class DesfazerInterrompido : public InstalacaoInterrompida,
+                             public ::testing::WithParamInterface<CasoDesfazer> {};
 
 TEST_P(DesfazerInterrompido, LeavesTheOldReleaseOnceRecovered) {
-    const QString falha = GetParam() == 0 ? "instrucao:3" : "instalacao";
+    const QString falha = QString::fromUtf8(GetParam().falha);
     Execucao completa;
     {
         InstalacaoTemporaria instalacao;
@@ -278,10 +290,11 @@ TEST_P(DesfazerInterrompido, LeavesTheOldReleaseOnceRecovered) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Falhas, DesfazerInterrompido, ::testing::Values(0, 1),
-                         [](const ::testing::TestParamInfo<int>& info) {
-                             return std::string(info.param == 0 ? "AFailedStatement"
-                                                                : "AFailedInstall");
+INSTANTIATE_TEST_SUITE_P(Falhas, DesfazerInterrompido,
+                         ::testing::Values(CasoDesfazer{"AFailedStatement", "instrucao:3"},
+                                           CasoDesfazer{"AFailedInstall", "instalacao"}),
+                         [](const ::testing::TestParamInfo<CasoDesfazer>& info) {
+                             return std::string(info.param.nome);
                          });
 
 // A recovery that is itself cut off, at each of its steps, is finished by the next.
@@ -300,7 +313,7 @@ TEST_F(AtualizacaoInterrompida, ARecoveryCutOffIsFinishedByTheNextOne) {
         InstalacaoTemporaria instalacao;
         Preparar(instalacao);
         ASSERT_TRUE(ExecutarAte(instalacao, passo).morta);
-        if (EtapaDoDiario(instalacao) == "fase6") {
+        if (EtapaDoDiario(instalacao) == DiarioAtualizacao::Etapa::kFase6) {
             instalacao.CopiarPara(interrompida);
             break;
         }
@@ -325,16 +338,15 @@ TEST_F(AtualizacaoInterrompida, TheBackupAndTheJournalReachTheDiskBeforeAnyState
     const Execucao execucao = ExecutarAte(instalacao, 0);
     ASSERT_GT(execucao.primeiraInstrucao, 0);
     const QStringList antes = execucao.registro.mid(0, execucao.primeiraInstrucao - 1);
-    const QString diario = kMestre + "\\AtualizacaoEmAndamento.ini";
     const auto ultimo = [&antes](const QString& passo) { return antes.lastIndexOf(passo); };
-    const qsizetype criado = ultimo("criar " + diario + ".gravando");
-    const qsizetype descarregado = ultimo("descarregar " + diario + ".gravando");
+    const qsizetype criado = ultimo("criar " + kDiario + ".gravando");
+    const qsizetype descarregado = ultimo("descarregar " + kDiario + ".gravando");
     const qsizetype renomeado =
-        ultimo("substituir com gravação direta " + diario + ".gravando -> " + diario);
+        ultimo("substituir com gravação direta " + kDiario + ".gravando -> " + kDiario);
     qsizetype backup = -1;
     for (qsizetype i = 0; i < antes.size(); ++i) {
-        if (antes[i].startsWith("copiar " + kDados) && antes[i].endsWith("\\OLD_RIVELOBASE.FDB") &&
-            antes[i].contains("\\Backup\\")) {
+        if (antes[i].startsWith("copiar " + kRetido + " -> ") &&
+            antes[i].endsWith("\\OLD_RIVELOBASE.FDB") && antes[i].contains("\\Backup\\")) {
             backup = i;
         }
     }
@@ -343,11 +355,11 @@ TEST_F(AtualizacaoInterrompida, TheBackupAndTheJournalReachTheDiskBeforeAnyState
     EXPECT_LT(criado, descarregado);
     EXPECT_LT(descarregado, renomeado);
     EXPECT_EQ(renomeado, antes.size() - 1) << "nothing else between it and the first statement";
-    const qsizetype retencao = antes.indexOf("mover com gravação direta " + kVivo + " -> " +
-                                             kDados + "\\OLD_RIVELOBASE.FDB");
+    const qsizetype retencao =
+        antes.indexOf("mover com gravação direta " + kVivo + " -> " + kRetido);
     EXPECT_GE(retencao, 0) << antes.join('\n').toStdString();
-    EXPECT_GT(retencao,
-              antes.indexOf("substituir com gravação direta " + diario + ".gravando -> " + diario))
+    EXPECT_GT(retencao, antes.indexOf("substituir com gravação direta " + kDiario +
+                                      ".gravando -> " + kDiario))
         << "the journal says where the database goes before it goes there";
 }
 

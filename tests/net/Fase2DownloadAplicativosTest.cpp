@@ -8,6 +8,7 @@
 #include "tests/support/LimitesTeste.h"
 #include "tests/support/PrazoExterno.h"
 #include "tests/support/ServidoresLocais.h"
+#include "tests/support/TextosDoLog.h"
 
 #include <QDir>
 #include <QFile>
@@ -45,6 +46,8 @@ class Fase2 : public ::testing::Test {
     TfrmPrincipal janela{plataforma};
     ServidoresLocais servidores;
     Endpoints anteriores = Endpoints::Atuais();
+    // Restored at the end even when an assertion leaves a test early.
+    ClienteHttp::Limites anterioresHttp = ClienteHttp::LimitesEmVigor();
 
     void SetUp() override {
         ASSERT_TRUE(ServidoresLocais::NomesDeTesteResolvem())
@@ -67,7 +70,10 @@ class Fase2 : public ::testing::Test {
         janela.itDiretorioPastaMestre = kMestre;
         janela.itDownloadAplicativo = true;
     }
-    void TearDown() override { Endpoints::Substituir(anteriores); }
+    void TearDown() override {
+        Endpoints::Substituir(anteriores);
+        ClienteHttp::SubstituirLimites(anterioresHttp);
+    }
 
     void Publicar(const QString& nome, const std::string& conteudo) {
         const QString caminho = servidores.PastaArquivos() + kPacotes + nome;
@@ -237,21 +243,14 @@ TEST_F(Fase2, TheFilesHostDownMakesEveryPackageComeFromTheMainSite) {
 
 TEST_F(Fase2, AStalledOrUnframedPackageFailsWithTheUsualLinesAndKeepsTheOldFile) {
     // The whole program's transfers, shortened: waits of 10 s, a low-speed window of 2 s.
-    const ClienteHttp::Limites anterioresHttp = ClienteHttp::LimitesEmVigor();
     ClienteHttp::SubstituirLimites(teste::LimitesDeTeste(std::chrono::milliseconds(10000),
                                                          std::chrono::milliseconds(10000),
                                                          std::chrono::milliseconds(2000)));
     const char* modos[] = {"gotejado", "sem_fim", "sem_tamanho", "sem_tamanho_sem_fim"};
-    bool primeiro = true;
+    Iniciar();
     for (const char* modo : modos) {
         SCOPED_TRACE(modo);
-        const QJsonObject falhas = FalhaDeCaminho("orvalisConectado.rar", modo);
-        if (primeiro) {
-            Iniciar(falhas);
-            primeiro = false;
-        } else {
-            servidores.DefinirFalhasWeb(falhas);
-        }
+        servidores.DefinirFalhasWeb(FalhaDeCaminho("orvalisConectado.rar", modo));
         janela.Memo1->clear();
         janela.itDownloadAplicativo = true;
         instalacao.Escrever(kMestre + "\\orvalisConectado.rar", "pacote anterior");
@@ -269,7 +268,6 @@ TEST_F(Fase2, AStalledOrUnframedPackageFailsWithTheUsualLinesAndKeepsTheOldFile)
         EXPECT_EQ(Texto(kMestre + "\\orvalisConectado.rar"), "pacote anterior");
         EXPECT_FALSE(instalacao.Existe(kMestre + "\\orvalisConectado.exe"));
     }
-    ClienteHttp::SubstituirLimites(anterioresHttp);
 }
 
 // --- a refused certificate and the plain-HTTP fallback ---
@@ -316,8 +314,7 @@ TEST_F(Fase2, APlainHttpFallbackOnlyForHostsThatDoNotAnswer) {
 
         const bool abortou = Executar();
 
-        QStringList log = janela.LinhasLog();
-        for (QString& linha : log) linha.remove(QRegularExpression("^\\S+ \\S+"));
+        const QStringList log = teste::TextosDoLog(janela);
         if (caso.recusas.isEmpty()) {
             EXPECT_FALSE(abortou);
             EXPECT_TRUE(janela.itDownloadAplicativo);

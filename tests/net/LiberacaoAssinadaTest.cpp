@@ -12,6 +12,7 @@
 #include "tests/support/ImpressaoQt.h"
 #include "tests/support/InstalacaoTemporaria.h"
 #include "tests/support/ServidoresLocais.h"
+#include "tests/support/TextosDoLog.h"
 
 #include <QDir>
 #include <QFile>
@@ -40,11 +41,6 @@ const QString kAssinaturaInvalida = "   - Erro: Assinatura da liberação invál
 
 std::string Rar(std::vector<EntradaCompactada> entradas) {
     return EscritorRar4::Montar(entradas);
-}
-
-QString Sem(const QString& linha) {
-    // The log stamp (date, blank, time) ends at the second blank; the text starts there.
-    return linha.mid(linha.indexOf(' ', linha.indexOf(' ') + 1));
 }
 
 // The stand-in's standard release of 2.8, signed by the stand-in's key unless a case
@@ -136,11 +132,7 @@ class Fase2Assinada : public ::testing::Test {
         }
         return pacotes;
     }
-    QStringList Textos() const {
-        QStringList textos;
-        for (const QString& linha : janela.LinhasLog()) textos << Sem(linha);
-        return textos;
-    }
+    QStringList Textos() const { return teste::TextosDoLog(janela); }
     QString Texto(const QString& caminho) const {
         return QString::fromUtf8(instalacao.Ler(caminho));
     }
@@ -232,6 +224,9 @@ struct CasoManifesto {
     // Publishes and signs as the case needs; returns the web server's faults.
     std::function<QJsonObject(Fase2Assinada&)> preparar;
     QString linha;  // the one error line
+    // Nothing at all asked of the files host, not even a probe: the key is refused
+    // before any traffic.
+    bool nadaPedido = false;
 };
 
 void PrintTo(const CasoManifesto& caso, std::ostream* saida) {
@@ -249,6 +244,9 @@ TEST_P(ManifestoRecusado, EndsThePhaseBeforeAnyPackage) {
     EXPECT_EQ(Textos(), QStringList({" FASE 2 de 7 - DOWNLOAD DOS APLICATIVOS:", kConferindo,
                                      GetParam().linha}));
     EXPECT_EQ(PacotesPedidos(), QStringList());
+    if (GetParam().nadaPedido) {
+        EXPECT_EQ(Pedidos(), QStringList()) << "not even a probe";
+    }
     EXPECT_EQ(Texto(kMestre + "\\WinRAR.exe"), "winrar antigo");
     EXPECT_FALSE(instalacao.Existe(kTmp)) << "the staging folder comes after the packages";
 }
@@ -338,7 +336,7 @@ INSTANTIATE_TEST_SUITE_P(
                           t.chavePublica = "chave do fornecedor";
                           return QJsonObject();
                       },
-                      "   - Erro: Chave pública do fornecedor inválida"},
+                      "   - Erro: Chave pública do fornecedor inválida", true},
         CasoManifesto{"AKeyOfAnotherLength",
                       [](Fase2Assinada& t) {
                           t.Assinar();
@@ -346,16 +344,8 @@ INSTANTIATE_TEST_SUITE_P(
                               Base64::Codificar(t.chave.Publica().Bytes().left(31)));
                           return QJsonObject();
                       },
-                      "   - Erro: Chave pública do fornecedor inválida"}),
+                      "   - Erro: Chave pública do fornecedor inválida", true}),
     [](const ::testing::TestParamInfo<CasoManifesto>& info) { return info.param.caso; });
-
-TEST_F(Fase2Assinada, AnUnusableKeyFetchesNothingAtAll) {
-    Assinar();
-    chavePublica = "chave do fornecedor";
-    Iniciar();
-    EXPECT_TRUE(Executar());
-    EXPECT_EQ(Pedidos(), QStringList()) << "not even a probe";
-}
 
 // --- a package refused: deleted, never extracted or installed ---
 
@@ -365,6 +355,7 @@ struct CasoPacote {
     std::function<void(Fase2Assinada&)> preparar;  // before the servers start
     const char* erro;  // what did not match: "não confere com o" or "não consta do"
     bool abortaFase;   // a support package ends phase 2 with the silent abort
+    bool pedido;       // asked of the server (one the manifest lacks is not even fetched)
     // Files of the installation (Windows paths) that keep their content, and that are
     // not there, after the refusal.
     std::vector<std::pair<QString, QString>> intactos;
@@ -388,6 +379,7 @@ TEST_P(PacoteRecusado, IsDeletedAndFailsTheDownload) {
                                " manifesto da liberação",
                            "   - Erro: Falha no download do " + pacote}));
     EXPECT_EQ(RestosDeConferencia(), QStringList());
+    EXPECT_EQ(PacotesPedidos().contains(pacote), GetParam().pedido);
     // Nothing of it reached the server's folders; what they held stays.
     EXPECT_FALSE(instalacao.Existe(kTmp + "\\" + pacote));
     EXPECT_FALSE(instalacao.Existe(kTmp + "\\orvalisEmpresa.exe"));
@@ -435,12 +427,14 @@ INSTANTIATE_TEST_SUITE_P(
                                  Alterado("WinRAR.exe"),
                                  kNaoConfere,
                                  true,
+                                 true,
                                  {{kMestre + "\\WinRAR.exe", "winrar antigo"}, kDllDasEstacoes},
                                  {}},
                       CasoPacote{"TheDllPackageKeepsTheWorkstationsCopy",
                                  "orvalisPacoteDll.rar",
                                  Alterado("orvalisPacoteDll.rar"),
                                  kNaoConfere,
+                                 true,
                                  true,
                                  {kDllDasEstacoes},
                                  {kMestre + "\\orvalisComum.dll"}},
@@ -449,12 +443,14 @@ INSTANTIATE_TEST_SUITE_P(
                                  Alterado("orvalisConectado.rar"),
                                  kNaoConfere,
                                  true,
+                                 true,
                                  {},
                                  {kMestre + "\\orvalisConectado.rar", kConectado, kConectadoAcima}},
                       CasoPacote{"ASupportPackageWithAByteAdded",
                                  "orvalisService.rar",
                                  ComUmByteAMais,
                                  kNaoConfere,
+                                 true,
                                  true,
                                  {},
                                  {kMestre + "\\orvalisService.exe"}},
@@ -463,6 +459,7 @@ INSTANTIATE_TEST_SUITE_P(
                                  Alterado("orvalisEmpresa.rar"),
                                  kNaoConfere,
                                  false,
+                                 true,
                                  {},
                                  {}},
                       CasoPacote{"ASupportPackageMissingFromTheManifest",
@@ -470,6 +467,7 @@ INSTANTIATE_TEST_SUITE_P(
                                  ForaDoManifesto("orvalisService.rar"),
                                  kNaoConsta,
                                  true,
+                                 false,
                                  {},
                                  {kMestre + "\\orvalisService.exe"}},
                       CasoPacote{"AnApplicationPackageMissingFromTheManifest",
@@ -477,18 +475,10 @@ INSTANTIATE_TEST_SUITE_P(
                                  ForaDoManifesto("orvalisEmpresa.rar"),
                                  kNaoConsta,
                                  false,
+                                 false,
                                  {},
                                  {}}),
     [](const ::testing::TestParamInfo<CasoPacote>& info) { return info.param.caso; });
-
-TEST_F(Fase2Assinada, APackageMissingFromTheManifestIsNotEvenFetched) {
-    Remover("orvalisService.rar");
-    Assinar();
-    Publicar("orvalisService.rar", Rar({{"orvalisService.exe", "service nova"}}));
-    Iniciar();
-    EXPECT_TRUE(Executar());
-    EXPECT_FALSE(PacotesPedidos().contains("orvalisService.rar"));
-}
 
 }  // namespace
 }  // namespace orvalis

@@ -120,6 +120,10 @@ struct CasoUmaConexao {
     const char* modo;  // of the files host
     bool download;     // BaixarArquivoHttp, else TestarUrl
     bool resultado;
+    // What TestarUrl tells of its refusal: RecusaCertificado::Motivo() and the
+    // certificate presented (nullptr: no refusal; a download tells none).
+    const char* motivo = nullptr;
+    const char* titular = nullptr;
 };
 
 void PrintTo(const CasoUmaConexao& caso, std::ostream* saida) {
@@ -140,7 +144,19 @@ TEST_P(UmaConexaoTest, UmApertoDeMaoSemReenvio) {
                                     InstalacaoTemporaria::kPastaMestre + "\\pacote.rar", limites),
                   caso.resultado);
     } else {
-        EXPECT_EQ(TestarUrl(url, limites), caso.resultado);
+        std::optional<RecusaCertificado> recusa;
+        EXPECT_EQ(TestarUrl(url, limites, &recusa), caso.resultado);
+        if (caso.motivo == nullptr) {
+            EXPECT_FALSE(recusa.has_value());
+        } else {
+            // The refusal names the host and the certificate.
+            EXPECT_TRUE(recusa.has_value());
+            if (recusa.has_value()) {
+                EXPECT_EQ(recusa->host, "arquivos.orvalis.test");
+                EXPECT_EQ(recusa->Motivo(), QString::fromUtf8(caso.motivo));
+                EXPECT_EQ(recusa->titular, QString::fromUtf8(caso.titular));
+            }
+        }
     }
 
     // The server records a refused handshake once the client has given up on it.
@@ -155,50 +171,15 @@ TEST_P(UmaConexaoTest, UmApertoDeMaoSemReenvio) {
 INSTANTIATE_TEST_SUITE_P(
     ClienteHttp, UmaConexaoTest,
     ::testing::Values(CasoUmaConexao{"SondagemAceita", "normal", false, true},
-                      CasoUmaConexao{"SondagemNaoConfiavel", "nao_confiavel", false, false},
-                      CasoUmaConexao{"SondagemExpirado", "expirado", false, false},
-                      CasoUmaConexao{"SondagemOutroNome", "outro_nome", false, false},
+                      CasoUmaConexao{"SondagemNaoConfiavel", "nao_confiavel", false, false,
+                                     "emissor não confiável", "CN=arquivos.orvalis.test"},
+                      CasoUmaConexao{"SondagemExpirado", "expirado", false, false,
+                                     "certificado vencido", "CN=arquivos.orvalis.test"},
+                      CasoUmaConexao{"SondagemOutroNome", "outro_nome", false, false,
+                                     "emitido para outro nome", "CN=outro.orvalis.test"},
                       CasoUmaConexao{"DownloadAceito", "normal", true, true},
                       CasoUmaConexao{"DownloadNaoConfiavel", "nao_confiavel", true, false},
                       CasoUmaConexao{"DownloadOutroNome", "outro_nome", true, false}),
-    [](const auto& info) { return std::string(info.param.nome); });
-
-// --- what a refused certificate tells ---
-
-struct CasoRecusa {
-    const char* nome;
-    const char* modo;
-    const char* motivo;   // RecusaCertificado::Motivo()
-    const char* titular;  // the certificate presented
-};
-
-void PrintTo(const CasoRecusa& caso, std::ostream* saida) {
-    *saida << caso.nome;
-}
-
-class RecusaTest : public RegrasTest, public ::testing::WithParamInterface<CasoRecusa> {};
-
-TEST_P(RecusaTest, NomeiaOHostEOCertificado) {
-    const CasoRecusa& caso = GetParam();
-    servidores.IniciarWeb(QJsonObject{{"servidores", QJsonObject{{"arquivos", Modo(caso.modo)}}}});
-    std::optional<RecusaCertificado> recusa;
-
-    EXPECT_FALSE(TestarUrl(servidores.Fornecedor().urlArquivos,
-                           LimitesDeTeste(milliseconds(5000), milliseconds(5000)), &recusa));
-
-    ASSERT_TRUE(recusa.has_value());
-    EXPECT_EQ(recusa->host, "arquivos.orvalis.test");
-    EXPECT_EQ(recusa->Motivo(), QString::fromUtf8(caso.motivo));
-    EXPECT_EQ(recusa->titular, QString::fromUtf8(caso.titular));
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    TestarUrl, RecusaTest,
-    ::testing::Values(
-        CasoRecusa{"NaoConfiavel", "nao_confiavel", "emissor não confiável",
-                   "CN=arquivos.orvalis.test"},
-        CasoRecusa{"Expirado", "expirado", "certificado vencido", "CN=arquivos.orvalis.test"},
-        CasoRecusa{"OutroNome", "outro_nome", "emitido para outro nome", "CN=outro.orvalis.test"}),
     [](const auto& info) { return std::string(info.param.nome); });
 
 TEST_F(RegrasTest, UmHostQueNaoRespondeNaoEUmaRecusa) {

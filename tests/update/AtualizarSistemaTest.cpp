@@ -9,6 +9,7 @@
 #include "tests/support/ImpressaoQt.h"
 #include "tests/support/InstalacaoTemporaria.h"
 #include "tests/support/PlataformaFalhas.h"
+#include "tests/support/TextosDoLog.h"
 
 #include <QDir>
 #include <QLabel>
@@ -67,15 +68,18 @@ class Atualizacao : public ::testing::Test {
     }
     void TearDown() override { Endpoints::Substituir(anteriores); }
 
-    void Publicar(const char* pacote122 = kPacote122) {
+    // The files of release 2.8, packages 121 and `pacote122`, not yet served.
+    void PublicarArquivos(const char* pacote122 = kPacote122) {
         fornecedor.PublicarLiberacao(
             "2.8", {{"orvEMP0121.sql", kPacote121}, {"orvEMP0122.sql", pacote122}});
+    }
+    void Publicar(const char* pacote122 = kPacote122) {
+        PublicarArquivos(pacote122);
         Iniciar();
     }
     // The release signed by the stand-in, then `alterar` (a tampering) applied to it.
     void PublicarAssinada(const std::function<void()>& alterar = {}) {
-        fornecedor.PublicarLiberacao(
-            "2.8", {{"orvEMP0121.sql", kPacote121}, {"orvEMP0122.sql", kPacote122}});
+        PublicarArquivos();
         fornecedor.Assinar("2.8");
         if (alterar) alterar();
         Iniciar();
@@ -107,11 +111,7 @@ class Atualizacao : public ::testing::Test {
         });
         return erro;
     }
-    QStringList Textos() const {
-        QStringList textos;
-        for (const QString& linha : janela.LinhasLog()) textos << linha.mid(19);
-        return textos;
-    }
+    QStringList Textos() const { return teste::TextosDoLog(janela); }
     std::optional<BancoTeste> Banco() {
         return std::optional<BancoTeste>(std::in_place, instalacao.Encontrado(kBanco));
     }
@@ -120,6 +120,19 @@ class Atualizacao : public ::testing::Test {
         EXPECT_EQ(instalacao.Ler(kDados + "\\Conectado.txt"), QByteArray("ATUALIZAR\r\n"));
         EXPECT_FALSE(instalacao.Existe(kDados + "\\OLD_RIVELOBASE.FDB"))
             << "the database has its live name back";
+    }
+    // The old release as it was: the database at counter 120 without the table the
+    // packages create, and orvalisEmpresa.exe of 2.7.
+    void VerificarLiberacaoAntiga(const char* motivo = "") {
+        {
+            auto banco = Banco();
+            EXPECT_EQ(banco->Valor("SELECT SCRIPT_RODADO FROM TAB_PARAMETRO"), "120");
+            EXPECT_EQ(banco->Valor("SELECT COUNT(*) FROM RDB$RELATIONS WHERE RDB$RELATION_NAME = "
+                                   "'CAD_NOVIDADE'"),
+                      "0")
+                << motivo;
+        }
+        EXPECT_EQ(instalacao.Ler(kMestre + "\\orvalisEmpresa.exe"), "orvalisEmpresa.exe 2.7");
     }
     int Contar(const QString& texto) const { return static_cast<int>(Textos().count(texto)); }
 
@@ -130,10 +143,6 @@ class Atualizacao : public ::testing::Test {
         BancoTeste administrador(instalacao.Encontrado(kDados + "\\OLD_RIVELOBASE.FDB"));
         administrador.Executar(
             "DELETE FROM MON$ATTACHMENTS WHERE MON$ATTACHMENT_ID <> CURRENT_CONNECTION");
-    }
-    static bool InstalaONovo(const QString& origem, const QString& destino) {
-        return origem.endsWith("\\tmp\\orvalisEmpresa.exe") &&
-               destino.endsWith("Atualizador\\orvalisEmpresa.exe");
     }
 };
 
@@ -255,8 +264,7 @@ TEST_F(Atualizacao, ATamperedSqlArchiveIsRefusedBeforeAnyBackup) {
 }
 
 TEST_F(Atualizacao, AReleaseSignedForAnotherVersionIsNotInstalled) {
-    fornecedor.PublicarLiberacao("2.8",
-                                 {{"orvEMP0121.sql", kPacote121}, {"orvEMP0122.sql", kPacote122}});
+    PublicarArquivos();
     fornecedor.Assinar("2.7");
     Iniciar();
     EXPECT_TRUE(Executar()) << "the silent abort ends the event";
@@ -300,16 +308,9 @@ TEST_F(Atualizacao, AFailedSqlArchiveDownloadStopsBeforeTheBackups) {
 TEST_F(Atualizacao, AFailedStatementRestoresTheDatabaseAndSkipsTheExecutables) {
     Publicar("INSERT INTO TABELA_QUE_NAO_EXISTE VALUES (1);;\r\n");
     EXPECT_FALSE(Executar()) << "a failure the run reports itself";
-    {
-        auto banco = Banco();
-        EXPECT_EQ(banco->Valor("SELECT SCRIPT_RODADO FROM TAB_PARAMETRO"), "120");
-        EXPECT_EQ(banco->Valor("SELECT COUNT(*) FROM RDB$RELATIONS WHERE RDB$RELATION_NAME = "
-                               "'CAD_NOVIDADE'"),
-                  "0");
-    }
+    VerificarLiberacaoAntiga();
     EXPECT_EQ(Contar("    - Restaurando Banco de Dados."), 1);
     EXPECT_EQ(Contar(" FASE 6 de 7 - ATUALIZAÇÃO DOS APLICATIVOS:"), 0);
-    EXPECT_EQ(instalacao.Ler(kMestre + "\\orvalisEmpresa.exe"), "orvalisEmpresa.exe 2.7");
     EXPECT_EQ(janela.Label1->text(), "Falha na atualização do Sistema");
     VerificarLimpeza();
 }
@@ -317,22 +318,12 @@ TEST_F(Atualizacao, AFailedStatementRestoresTheDatabaseAndSkipsTheExecutables) {
 TEST_F(Atualizacao, AFailedInstallPutsBackTheExecutablesAndTheDatabase) {
     Publicar();
     plataforma.aoCopiar = [](const QString& origem, const QString& destino) -> uint32_t {
-        const bool instalacaoNova = origem.endsWith("\\tmp\\orvalisEmpresa.exe") &&
-                                    destino.endsWith("Atualizador\\orvalisEmpresa.exe");
-        return instalacaoNova ? winerror::kSharingViolation : 0;
+        return teste::InstalaONovoEmpresa(origem, destino) ? winerror::kSharingViolation : 0;
     };
     EXPECT_TRUE(Executar()) << "the silent abort ends the event";
     EXPECT_TRUE(janela.itRestaurarBackupPrograma);
     EXPECT_FALSE(janela.itbancoAtualizado);
-    {
-        auto banco = Banco();
-        EXPECT_EQ(banco->Valor("SELECT SCRIPT_RODADO FROM TAB_PARAMETRO"), "120");
-        EXPECT_EQ(banco->Valor("SELECT COUNT(*) FROM RDB$RELATIONS WHERE RDB$RELATION_NAME = "
-                               "'CAD_NOVIDADE'"),
-                  "0")
-            << "the packages are undone with the failed install";
-    }
-    EXPECT_EQ(instalacao.Ler(kMestre + "\\orvalisEmpresa.exe"), "orvalisEmpresa.exe 2.7");
+    VerificarLiberacaoAntiga("the packages are undone with the failed install");
     EXPECT_EQ(Contar("    - Restaurando Banco de Dados."), 1);
     EXPECT_EQ(janela.Label1->text(), "Falha na atualização do Sistema");
     VerificarLimpeza();
@@ -534,7 +525,7 @@ class RestauracaoSemConexao : public Atualizacao,
                 Publicar();
                 plataforma.aoCopiar = [this](const QString& origem,
                                              const QString& destino) -> uint32_t {
-                    if (!InstalaONovo(origem, destino)) return 0;
+                    if (!teste::InstalaONovoEmpresa(origem, destino)) return 0;
                     DerrubarConexaoDoPrograma();
                     return winerror::kSharingViolation;
                 };
@@ -544,7 +535,7 @@ class RestauracaoSemConexao : public Atualizacao,
                 // The install succeeds; the stamp then finds no connection.
                 plataforma.aoCopiar = [this](const QString& origem,
                                              const QString& destino) -> uint32_t {
-                    if (InstalaONovo(origem, destino)) DerrubarConexaoDoPrograma();
+                    if (teste::InstalaONovoEmpresa(origem, destino)) DerrubarConexaoDoPrograma();
                     return 0;
                 };
                 return;
@@ -555,15 +546,7 @@ class RestauracaoSemConexao : public Atualizacao,
 TEST_P(RestauracaoSemConexao, PutsTheBackupBackUnderTheLiveName) {
     Preparar(GetParam().perda);
     Executar();
-    {
-        auto banco = Banco();
-        EXPECT_EQ(banco->Valor("SELECT SCRIPT_RODADO FROM TAB_PARAMETRO"), "120");
-        EXPECT_EQ(banco->Valor("SELECT COUNT(*) FROM RDB$RELATIONS WHERE RDB$RELATION_NAME = "
-                               "'CAD_NOVIDADE'"),
-                  "0")
-            << "the packages are undone";
-    }
-    EXPECT_EQ(instalacao.Ler(kMestre + "\\orvalisEmpresa.exe"), "orvalisEmpresa.exe 2.7");
+    VerificarLiberacaoAntiga("the packages are undone");
     const QStringList textos = Textos();
     const qsizetype restauracao = textos.indexOf("    - Restaurando Banco de Dados.");
     ASSERT_GE(restauracao, 0);

@@ -8,6 +8,7 @@
 #include "tests/support/ImpressaoQt.h"
 #include "tests/support/InstalacaoTemporaria.h"
 #include "tests/support/PlataformaFalhas.h"
+#include "tests/support/TextosDoLog.h"
 #include "update/DiarioAtualizacao.h"
 
 #include <QLabel>
@@ -90,11 +91,7 @@ class Recuperacao : public ::testing::Test {
     }
     bool Existe(const QString& caminho) { return plataforma.FileExists(caminho); }
     QString Executavel() { return instalacao.Ler(kMestre + "\\orvalisEmpresa.exe"); }
-    QStringList Textos() const {
-        QStringList textos;
-        for (const QString& linha : janela.LinhasLog()) textos << linha.mid(19);
-        return textos;
-    }
+    QStringList Textos() const { return teste::TextosDoLog(janela); }
 };
 
 struct CasoRecuperacao {
@@ -431,10 +428,7 @@ TEST_F(RecuperacaoNaExecucao, ARunThatEndsWithNothingToUndoLeavesNoJournal) {
 
     // A failed install, with the executables and the database restored by the run.
     plataforma.aoCopiar = [](const QString& origem, const QString& destino) -> uint32_t {
-        return origem.endsWith("\\tmp\\orvalisEmpresa.exe") &&
-                       destino.endsWith("Atualizador\\orvalisEmpresa.exe")
-                   ? winerror::kSharingViolation
-                   : 0;
+        return teste::InstalaONovoEmpresa(origem, destino) ? winerror::kSharingViolation : 0;
     };
     Executar();
     EXPECT_EQ(janela.Label1->text(), "Falha na atualização do Sistema");
@@ -445,8 +439,7 @@ TEST_F(RecuperacaoNaExecucao, ARunThatEndsWithNothingToUndoLeavesNoJournal) {
 TEST_F(RecuperacaoNaExecucao, ARestoreThatFailedIsFinishedByTheNextRunWhichThenUpdates) {
     // The install fails, and so does the run's own copy of the backup.
     plataforma.aoCopiar = [](const QString& origem, const QString& destino) -> uint32_t {
-        const bool instalacaoNova = origem.endsWith("\\tmp\\orvalisEmpresa.exe") &&
-                                    destino.endsWith("Atualizador\\orvalisEmpresa.exe");
+        const bool instalacaoNova = teste::InstalaONovoEmpresa(origem, destino);
         const bool restauracao = origem.endsWith("OLD_RIVELOBASE.FDB") && destino == kVivo;
         return instalacaoNova || restauracao ? winerror::kDiskFull : 0;
     };
@@ -657,7 +650,7 @@ TEST_F(Recuperacao, TheWorkstationRefreshNeverTouchesTheJournal) {
     janela.FormShow();
     EXPECT_EQ(janela.PageControl1->currentWidget(), janela.TabSheet1);
     EXPECT_FALSE(janela.TimerRecuperarAtualizacao->isActive());
-    janela.executor().Executar([&] { janela.timerAtualizaMaqLocalTimer(); });
+    janela.executor().ExecutarExecucao([&] { janela.timerAtualizaMaqLocalTimer(); });
     EXPECT_EQ(instalacao.Ler(kJournal), antes);
     EXPECT_TRUE(Existe(kRetido));
 }

@@ -17,6 +17,7 @@
 #include "app/UnPrincipal.h"
 #include "database/ExecutorSql.h"
 #include "platform/CommandLineText.h"
+#include "tests/support/AtualizacaoPreparada.h"
 #include "tests/support/PlataformaFalhas.h"
 #include "tests/support/PlataformaQueda.h"
 #include "tests/support/PlataformaTeste.h"
@@ -90,8 +91,7 @@ int main(int argc, char** argv) {
     const QString falha = Ambiente("ORVALIS_FALHA");
     if (falha == QLatin1String("instalacao")) {
         falhas.aoCopiar = [](const QString& origem, const QString& destino) -> uint32_t {
-            return origem.endsWith(QStringLiteral("\\tmp\\orvalisEmpresa.exe")) &&
-                           destino.endsWith(QStringLiteral("Atualizador\\orvalisEmpresa.exe"))
+            return orvalis::teste::InstalaONovoEmpresa(origem, destino)
                        ? orvalis::winerror::kSharingViolation
                        : 0;
         };
