@@ -23,6 +23,7 @@
 
 #include <cstdlib>
 #include <memory>
+#include <ostream>
 #include <optional>
 
 namespace orvalis {
@@ -264,6 +265,10 @@ struct CasoDesfazer {
     const char* nome;
     const char* falha;  // the run's failure, as the child process takes it
 };
+
+void PrintTo(const CasoDesfazer& caso, std::ostream* saida) {
+    *saida << caso.nome;
+}
 
 class DesfazerInterrompido : public InstalacaoInterrompida,
                              public ::testing::WithParamInterface<CasoDesfazer> {};
