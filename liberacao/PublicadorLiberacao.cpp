@@ -69,7 +69,8 @@ QStringList ListarPacotes(Platform& plataforma, const QString& pasta) {
         }
     }
     if (nomes.isEmpty()) {
-        throw ErroOrvalis(QStringLiteral("A pasta da liberação não tem nenhum arquivo para assinar."));
+        throw ErroOrvalis(
+            QStringLiteral("A pasta da liberação não tem nenhum arquivo para assinar."));
     }
     return nomes;
 }

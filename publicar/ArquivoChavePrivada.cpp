@@ -52,8 +52,8 @@ void ArquivoChavePrivada::Criar(const std::string& caminho, const QByteArray& pe
                                   .arg(Caminho(caminho)));
         }
         // Creating a file, a missing name can only be one of its folders.
-        const QString motivo = errno == ENOENT ? WindowsErrorText(winerror::kPathNotFound)
-                                               : Motivo(errno);
+        const QString motivo =
+            errno == ENOENT ? WindowsErrorText(winerror::kPathNotFound) : Motivo(errno);
         throw ErroOrvalis(QStringLiteral("Não foi possível criar o arquivo \"%1\": %2")
                               .arg(Caminho(caminho), motivo));
     }

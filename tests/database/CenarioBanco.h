@@ -3,8 +3,8 @@
 #include "app/UnPrincipal.h"
 #include "tests/support/BancoTeste.h"
 #include "tests/support/ImpressaoQt.h"
-#include "tests/support/PlataformaFalhas.h"
 #include "tests/support/InstalacaoTemporaria.h"
+#include "tests/support/PlataformaFalhas.h"
 
 #include <QByteArray>
 #include <QString>

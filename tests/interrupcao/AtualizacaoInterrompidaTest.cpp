@@ -23,8 +23,8 @@
 
 #include <cstdlib>
 #include <memory>
-#include <ostream>
 #include <optional>
+#include <ostream>
 
 namespace orvalis {
 namespace {
